@@ -1,0 +1,40 @@
+// Restarting from the beginning of a source: the only one, or with two
+// sources the second, for good. The whole codec state is rebuilt because the
+// restarted stream goes through its headers again.
+#include "api/codec_state.h"
+#include "api/decoder.h"
+#include "api/stream_start.h"
+
+namespace {
+
+void rewind(qdx_ogg_source &s) {
+    if (s.kind == SRC_MEMORY) {
+        s.position = s.start;
+        s.file = PLAT_NO_HANDLE;
+    } else if (s.kind == SRC_FILE) {
+        plat_set_file_pointer(s.file, s.start, PLAT_FILE_BEGIN);
+        s.data = nullptr;
+        s.position = 0;
+    } else if (s.kind == SRC_MAPPED) {
+        s.position = s.start;
+    } else {
+        return;
+    }
+    s.at_end = 0;
+}
+
+}  // namespace
+
+// The record is marked not ready before the teardown, so a restart that fails
+// leaves a decoder whose decoding calls return 0 rather than touch torn-down
+// state. Released sources (a suspended decoder) are never read: that case is
+// refused.
+extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
+    if (d == nullptr) return -1;
+    if (d->suspended) return -2;
+    codec_reset(*d);
+    if (d->has_second) d->use_second = 1;
+    rewind(active_source(*d));
+    stream_start(*d);
+    return 0;
+}

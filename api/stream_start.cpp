@@ -1,0 +1,75 @@
+#include "api/stream_start.h"
+
+#include "api/decoder.h"
+#include "input/refill.h"
+
+namespace {
+
+constexpr std::int32_t STARTED = 0;
+constexpr std::int32_t FAILED = 1;
+
+// The identification header: the first packet of the first page, which must
+// lie whole within the first chunk, from the source's first byte.
+bool read_identification(qdx_ogg_decoder &d) {
+    refill(d);
+    if (ogg_sync_pageout(&d.sync, &d.page) != 1) return false;
+    ogg_stream_init(&d.stream, ogg_page_serialno(&d.page));
+    vorbis_info_init(&d.info);
+    vorbis_comment_init(&d.comment);
+    if (ogg_stream_pagein(&d.stream, &d.page) < 0) return false;
+    if (ogg_stream_packetout(&d.stream, &d.packet) != 1) return false;
+    return vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) >= 0;
+}
+
+// The comment and setup headers, over as many pages and chunks as they take.
+// Packets after the setup header stay in the stream layer for decoding.
+bool read_comment_and_setup(qdx_ogg_decoder &d) {
+    int headers_read = 0;
+    while (headers_read < 2) {
+        int got_page = ogg_sync_pageout(&d.sync, &d.page);
+        if (got_page < 0) continue;  // bytes skipped to regain sync
+        if (got_page == 0) {
+            if (refill(d) == 0) return false;  // the source ended first
+            continue;
+        }
+        ogg_stream_pagein(&d.stream, &d.page);  // a refused page shows as a gap
+        while (headers_read < 2) {
+            int got_packet = ogg_stream_packetout(&d.stream, &d.packet);
+            if (got_packet == 0) break;
+            if (got_packet < 0) return false;
+            if (vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) < 0) return false;
+            ++headers_read;
+        }
+    }
+    return true;
+}
+
+void describe_output(qdx_ogg_decoder &d) {
+    const std::int32_t channels = d.info.channels;
+    const std::uint32_t rate = static_cast<std::uint32_t>(d.info.rate);
+    const auto block_align = static_cast<std::uint16_t>(channels * 2);
+    d.format.wFormatTag = 1;  // WAVE_FORMAT_PCM
+    d.format.nChannels = static_cast<std::uint16_t>(channels);
+    d.format.nSamplesPerSec = rate;
+    d.format.nAvgBytesPerSec = block_align * rate;
+    d.format.nBlockAlign = block_align;
+    d.format.wBitsPerSample = 16;
+    d.format.cbSize = 0;
+    d.batch_samples = 8192 / channels;
+}
+
+}  // namespace
+
+std::int32_t stream_start(qdx_ogg_decoder &d) {
+    if (!read_identification(d) || !read_comment_and_setup(d)) return FAILED;
+    // The codec refuses an identification header without channels; guard the
+    // division all the same.
+    if (d.info.channels < 1) return FAILED;
+    // A synthesis state that could not be set up must never be decoded from.
+    if (vorbis_synthesis_init(&d.dsp, &d.info) != 0) return FAILED;
+    if (vorbis_block_init(&d.dsp, &d.block) != 0) return FAILED;
+    describe_output(d);
+    d.headers_ready = 1;
+    d.pcm_pending = 0;
+    return STARTED;
+}

@@ -1,0 +1,18 @@
+#include "input/attach.h"
+
+#include <cstring>
+
+#include "api/codec_state.h"
+#include "api/decoder.h"
+#include "input/release.h"
+
+bool prepare_for_input(qdx_ogg_decoder *d) {
+    if (d == nullptr || d->suspended) return false;
+    codec_reset(*d);
+    release_sources(*d);
+    std::memset(&d->source1, 0, sizeof d->source1);
+    std::memset(&d->source2, 0, sizeof d->source2);
+    d->has_second = 0;
+    d->use_second = 0;
+    return true;
+}
