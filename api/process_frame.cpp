@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "api/decoder.h"
+#include "api/packet_limit.h"
 #include "api/pcm_convert.h"
 #include "input/refill.h"
 
@@ -48,6 +49,7 @@ next_step take_packet(frame_call &call) {
         int got = ogg_stream_packetout(&d.stream, &d.packet);
         if (got < 0) continue;
         if (got == 0) {
+            drop_oversized_packet(d);
             if (ogg_page_eos(&d.page)) call.end_of_stream = true;
             return next_step::page;
         }

@@ -1,0 +1,15 @@
+#include "api/packet_limit.h"
+
+#include "api/decoder.h"
+
+std::uint32_t packet_byte_limit(qdx_ogg_decoder &d) {
+    const std::uint32_t channels = static_cast<std::uint32_t>(d.info.channels);
+    const int long_block = vorbis_info_blocksize(&d.info, 1);
+    const std::uint32_t values = long_block > 0 ? static_cast<std::uint32_t>(long_block) / 2 : 4096;
+    return channels * (36 * values + 1024) + 1024;
+}
+
+void drop_oversized_packet(qdx_ogg_decoder &d) {
+    const long gathered = d.stream.body_fill - d.stream.body_returned;
+    if (gathered > static_cast<long>(packet_byte_limit(d))) ogg_stream_reset(&d.stream);
+}
