@@ -1,0 +1,60 @@
+// Velmora against Tremor's ov_read: a timing table over many files, or one
+// decode by one decoder for callgrind and massif (see bench_options.h).
+#include <cstdio>
+
+#include "bench_options.h"
+#include "ovread_decode.h"
+#include "timing_table.h"
+#include "velmora_decode.h"
+
+namespace {
+
+const char *decoder_name(bench_decoder decoder) {
+    switch (decoder) {
+        case bench_decoder::velmora: return "velmora";
+        case bench_decoder::ovread: return "ovread";
+        case bench_decoder::none: return "none";
+    }
+    return "?";
+}
+
+}  // namespace
+
+// Everything a profile should count happens inside this function, from the
+// decoder's creation to its release, and nothing else does: run.sh points
+// callgrind's --toggle-collect at its name. Loading the file stays outside.
+__attribute__((noinline)) decode_outcome measured_decode(const bench_options &options,
+                                                         const input_block &block) {
+    discard_sink discard;
+    switch (options.decoder) {
+        case bench_decoder::velmora: return decode_with_velmora(options.input, block, discard);
+        case bench_decoder::ovread: return decode_with_ovread(block, discard);
+        case bench_decoder::none: break;
+    }
+    return decode_outcome{true, true, 0, 0, 0};
+}
+
+namespace {
+
+int run_single(const bench_options &options) {
+    const input_block block(options.files[0]);
+    if (!block.ok()) {
+        std::fprintf(stderr, "velmora_bench: cannot read %s\n", options.files[0].c_str());
+        return 1;
+    }
+    const decode_outcome outcome = measured_decode(options, block);
+    std::printf("decoder=%s input=%s channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
+                decoder_name(options.decoder), velmora_input_name(options.input),
+                outcome.channels, outcome.rate,
+                static_cast<unsigned long long>(outcome.bytes), outcome.audio_seconds());
+    return outcome.started && outcome.finished ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    bench_options options;
+    if (!parse_bench_options(argc, argv, options)) return 2;
+    if (options.single) return run_single(options);
+    return print_timing_table(options.files, options.runs) ? 0 : 1;
+}
