@@ -1,0 +1,32 @@
+# Cross build for 32-bit ARM Linux (hard-float EABI) with Debian's cross
+# compilers, against Debian's armhf packages installed alongside the host's
+# (dpkg --add-architecture armhf; libogg-dev:armhf, libgtest-dev:armhf, and
+# libvorbisidec-dev:armhf when Tremor is not compiled from source).
+# Programs run under qemu-arm, so ctest works as on the host.
+#
+#   cmake -S . -B build/arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+
+set(VELMORA_ARM_TRIPLET arm-linux-gnueabihf)
+set(CMAKE_C_COMPILER ${VELMORA_ARM_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${VELMORA_ARM_TRIPLET}-g++)
+
+# Debian's armhf defaults to VFPv3-D16 without NEON. The library's PCM
+# conversion has a NEON path; build with VELMORA_ARM_NEON=OFF for cores that
+# lack NEON, which then get the portable loop.
+option(VELMORA_ARM_NEON "Target ARM cores with NEON (-mfpu=neon)" ON)
+if(VELMORA_ARM_NEON)
+  set(CMAKE_C_FLAGS_INIT "-mfpu=neon")
+  set(CMAKE_CXX_FLAGS_INIT "-mfpu=neon")
+endif()
+
+# Multiarch layout: armhf libraries, CMake packages and .pc files sit in
+# /usr/lib/arm-linux-gnueabihf, headers are shared with the host in /usr/include.
+set(CMAKE_LIBRARY_ARCHITECTURE ${VELMORA_ARM_TRIPLET})
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+
+# The C library and loader of the cross toolchain; other armhf libraries that
+# are not there are found by qemu in the host's multiarch folders.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${VELMORA_ARM_TRIPLET})
