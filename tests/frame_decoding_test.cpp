@@ -1,0 +1,221 @@
+// Frame decoding from memory: the guards at the door, whole batches and the
+// pending drain, one chunk of input per call, and the end of the stream.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "api/decoder.h"
+#include "core_helpers.h"
+#include "support/host_loop.h"
+
+namespace {
+
+constexpr std::uint8_t PATTERN = 0x5A;
+
+// A decoder started on a fixture held in memory without ownership.
+struct started_stream {
+    explicit started_stream(const std::string &file) : ogg(read_bytes(fixture_path(file))) {
+        started = qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0);
+    }
+
+    const std::vector<std::uint8_t> ogg;
+    decoder_handle d = new_decoder();
+    std::int32_t started = 1;
+};
+
+const std::vector<std::uint8_t> &reference_pcm(const std::string &file) {
+    return reference_for(fixture_path(file)).pcm;
+}
+
+bool untouched(const std::vector<std::uint8_t> &buffer) {
+    for (std::uint8_t b : buffer) {
+        if (b != PATTERN) return false;
+    }
+    return true;
+}
+
+// --- Guards: nothing written, nothing consumed -----------------------------
+
+TEST(DecodingGuards, NullDecoder) {
+    std::vector<std::uint8_t> buffer(4096 + 16384, PATTERN);
+    EXPECT_EQ(qdx_ogg_process_frame(nullptr, buffer.data(), 4096), 0);
+    EXPECT_TRUE(untouched(buffer));
+}
+
+TEST(DecodingGuards, DecoderWithoutInput) {
+    decoder_handle d = new_decoder();
+    std::vector<std::uint8_t> buffer(4096 + 16384, PATTERN);
+    EXPECT_EQ(qdx_ogg_process_frame(d.get(), buffer.data(), 4096), 0);
+    EXPECT_TRUE(untouched(buffer));
+}
+
+// Refused calls on a started stream leave it exactly where it was: the
+// decoding that follows still yields all of the reference PCM.
+TEST(DecodingGuards, BadArgumentsChangeNothing) {
+    started_stream s("stereo44.ogg");
+    ASSERT_EQ(s.started, 0);
+    std::vector<std::uint8_t> pcm;
+    std::string fault;
+    while (pcm.empty() && fault.empty()) checked_call(s.d.get(), 2, &pcm, &fault);
+    ASSERT_EQ(s.d->pcm_pending, 1);
+    const std::uint32_t position = s.d->source1.position;
+
+    std::vector<std::uint8_t> buffer(4096 + 16384, PATTERN);
+    EXPECT_EQ(qdx_ogg_process_frame(s.d.get(), nullptr, 4096), 0);
+    for (std::int32_t length : {0, -1, -4096, INT_MIN}) {
+        EXPECT_EQ(qdx_ogg_process_frame(s.d.get(), buffer.data(), length), 0) << length;
+    }
+    EXPECT_TRUE(untouched(buffer));
+    EXPECT_EQ(s.d->pcm_pending, 1);
+    EXPECT_EQ(s.d->source1.position, position);
+
+    const decode_result rest = decode_to_end(s.d.get(), fixed_length(4096));
+    EXPECT_EQ(rest.fault, "");
+    pcm.insert(pcm.end(), rest.pcm.begin(), rest.pcm.end());
+    EXPECT_TRUE(pcm == reference_pcm("stereo44.ogg"));
+}
+
+// --- Batches and the pending drain -----------------------------------------
+
+struct call_record {
+    std::int32_t returned;
+    std::int32_t pending_after;
+    std::uint32_t bytes_read;  // by the refill step during the call
+};
+
+// Decodes to the end with one length, recording every call.
+std::vector<call_record> record_calls(qdx_ogg_decoder *d, std::int32_t length,
+                                      std::vector<std::uint8_t> *pcm, std::string *fault) {
+    std::vector<call_record> calls;
+    while (!qdx_ogg_eof(d) && fault->empty()) {
+        if (calls.size() == 1000000) {
+            *fault = "no end of input";
+            break;
+        }
+        const std::uint32_t before = d->source1.position;
+        const std::int32_t got = checked_call(d, length, pcm, fault);
+        calls.push_back({got, d->pcm_pending, d->source1.position - before});
+    }
+    return calls;
+}
+
+// Length 2 on stereo: every call that reaches PCM converts one whole batch
+// of the frames that are ready (at most 4096 of them) and leaves the rest
+// pending for the next call.
+TEST(Batches, LengthTwoOnStereoWritesOneWholeBatch) {
+    started_stream s("stereo44.ogg");
+    ASSERT_EQ(s.started, 0);
+    std::vector<std::uint8_t> pcm;
+    std::string fault;
+    const std::vector<call_record> calls = record_calls(s.d.get(), 2, &pcm, &fault);
+    EXPECT_EQ(fault, "");
+    for (const call_record &c : calls) {
+        EXPECT_LE(c.returned, 16384);
+        EXPECT_EQ(c.returned % 4, 0);
+        if (c.returned > 0) {
+            EXPECT_EQ(c.pending_after, 1);
+        }
+    }
+    EXPECT_TRUE(pcm == reference_pcm("stereo44.ogg"));
+}
+
+// A six-channel batch is 1365 frames, 16380 bytes: whole frames, never the
+// 16384 bytes that would split one.
+TEST(Batches, SixChannelBatchesStayWithin16380Bytes) {
+    started_stream s("six48.ogg");
+    ASSERT_EQ(s.started, 0);
+    std::vector<std::uint8_t> pcm;
+    std::string fault;
+    for (const call_record &c : record_calls(s.d.get(), 2, &pcm, &fault)) {
+        EXPECT_LE(c.returned, 16380);
+        EXPECT_EQ(c.returned % 12, 0);
+    }
+    EXPECT_EQ(fault, "");
+    EXPECT_TRUE(pcm == reference_pcm("six48.ogg"));
+}
+
+// Real streams rarely hold more frames than one batch, so the batch is
+// shrunk here to split every block into many batches, and blocks across
+// calls, at lengths that end calls both inside and between blocks.
+TEST(Batches, BlocksSplitIntoManyBatchesStayExact) {
+    struct split {
+        std::int32_t batch_samples;
+        std::int32_t length;
+    };
+    for (const char *file : {"stereo44.ogg", "six48.ogg", "three.ogg"}) {
+        for (const split &c : {split{1, 1001}, split{100, 2}, split{100, 1001}}) {
+            started_stream s(file);
+            ASSERT_EQ(s.started, 0);
+            s.d->batch_samples = c.batch_samples;
+            const std::int32_t batch_bytes = c.batch_samples * 2 * s.d->info.channels;
+            std::vector<std::uint8_t> pcm;
+            std::string fault;
+            for (const call_record &call : record_calls(s.d.get(), c.length, &pcm, &fault)) {
+                EXPECT_LT(call.returned, c.length + batch_bytes);
+            }
+            EXPECT_EQ(fault, "");
+            EXPECT_TRUE(pcm == reference_pcm(file))
+                << file << ", batch " << c.batch_samples << ", length " << c.length;
+        }
+    }
+}
+
+// --- Input: one chunk per call at most -------------------------------------
+
+TEST(InputPerCall, NoCallReadsMoreThanOneChunk) {
+    for (std::int32_t length : {2, 65536}) {
+        started_stream s("sample.ogg");
+        ASSERT_EQ(s.started, 0);
+        std::vector<std::uint8_t> pcm;
+        std::string fault;
+        int refilled = 0;
+        for (const call_record &c : record_calls(s.d.get(), length, &pcm, &fault)) {
+            EXPECT_LE(c.bytes_read, 8192u);
+            if (c.bytes_read > 0) ++refilled;
+        }
+        EXPECT_EQ(fault, "");
+        // 8192 bytes came in with the headers, the rest one chunk per refill.
+        EXPECT_EQ(refilled, static_cast<int>((s.ogg.size() - 8192 + 8191) / 8192));
+    }
+}
+
+// --- The end of the stream -------------------------------------------------
+
+// eof turns 1 only once every byte of PCM has been handed out, whatever
+// the length: never while PCM is still pending.
+TEST(EndOfStream, EofOnlyAfterTheLastPcm) {
+    for (const char *file : {"stereo44.ogg", "short.ogg", "chained.ogg", "badcrc_audio.ogg"}) {
+        for (std::int32_t length : {2, 4096, 65536}) {
+            started_stream s(file);
+            ASSERT_EQ(s.started, 0);
+            const std::size_t total = reference_pcm(file).size();
+            std::vector<std::uint8_t> pcm;
+            std::string fault;
+            int calls = 0;
+            while (fault.empty() && calls++ < 100000) {
+                checked_call(s.d.get(), length, &pcm, &fault);
+                if (qdx_ogg_eof(s.d.get())) break;
+            }
+            EXPECT_EQ(fault, "");
+            EXPECT_EQ(qdx_ogg_eof(s.d.get()), 1);
+            EXPECT_EQ(pcm.size(), total) << file << " length " << length << ": eof before the last PCM";
+        }
+    }
+}
+
+TEST(EndOfStream, CallsAfterTheEndReturnZero) {
+    started_stream s("mono44.ogg");
+    ASSERT_EQ(s.started, 0);
+    const decode_result all = decode_to_end(s.d.get(), fixed_length(4096));
+    ASSERT_TRUE(all.reached_eof);
+    for (int i = 0; i < 5; ++i) {
+        std::vector<std::uint8_t> buffer(4096 + 16384, PATTERN);
+        EXPECT_EQ(qdx_ogg_process_frame(s.d.get(), buffer.data(), 4096), 0);
+        EXPECT_TRUE(untouched(buffer));
+        EXPECT_EQ(qdx_ogg_eof(s.d.get()), 1);
+    }
+}
+
+}  // namespace
