@@ -1,0 +1,23 @@
+# Cross-building for 32-bit Windows with Debian's MinGW-w64 (package
+# mingw-w64):
+#   cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.toolchain.cmake
+# Programs built for the tests run under Wine (/usr/lib/wine/wine), which is found
+# here so that ctest starts them through it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(VELMORA_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${VELMORA_MINGW_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${VELMORA_MINGW_TRIPLE}-g++)
+set(CMAKE_RC_COMPILER ${VELMORA_MINGW_TRIPLE}-windres)
+
+# Libraries and headers come from the MinGW tree only, never from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${VELMORA_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+if(EXISTS /usr/lib/wine/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+endif()
