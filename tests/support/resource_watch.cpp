@@ -1,0 +1,50 @@
+#include "support/resource_watch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+int open_fd_count() {
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+int mapping_count(const std::string &needle) {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) {
+        if (needle.empty() || line.find(needle) != std::string::npos) ++count;
+    }
+    return count;
+}
+
+fd_sentinels::fd_sentinels(int count) {
+    for (int i = 0; i < count; ++i) {
+        const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) throw std::runtime_error("cannot open /dev/null");
+        fds_.push_back(fd);
+    }
+}
+
+fd_sentinels::~fd_sentinels() {
+    for (int fd : fds_) close(fd);
+}
+
+bool fd_sentinels::all_open() const {
+    for (int fd : fds_) {
+        if (fcntl(fd, F_GETFD) < 0) return false;
+    }
+    return true;
+}
+
+long long file_offset_of(std::uintptr_t file) {
+    if (file == 0 || file == ~std::uintptr_t{0}) return -1;
+    return static_cast<long long>(lseek(static_cast<int>(file - 1), 0, SEEK_CUR));
+}

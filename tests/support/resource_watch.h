@@ -1,0 +1,35 @@
+// Watching what a decoder holds of the process: open descriptors, mappings,
+// descriptors closed twice.
+#ifndef VELMORA_TEST_RESOURCE_WATCH_H
+#define VELMORA_TEST_RESOURCE_WATCH_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Entries in /proc/self/fd.
+int open_fd_count();
+
+// Lines of /proc/self/maps; with a non-empty needle, only the lines naming it.
+int mapping_count(const std::string &needle = std::string());
+
+// Descriptors opened on /dev/null into the lowest free numbers, which are the
+// numbers a decoder has just closed. If the decoder closes one of those
+// numbers a second time, it closes a sentinel, and all_open() says so.
+class fd_sentinels {
+public:
+    explicit fd_sentinels(int count = 8);
+    ~fd_sentinels();
+    fd_sentinels(const fd_sentinels &) = delete;
+    fd_sentinels &operator=(const fd_sentinels &) = delete;
+    bool all_open() const;
+
+private:
+    std::vector<int> fds_;
+};
+
+// The offset of an open file handle (the POSIX backend's handle is the
+// descriptor + 1); -1 when the handle is not open.
+long long file_offset_of(std::uintptr_t file);
+
+#endif  // VELMORA_TEST_RESOURCE_WATCH_H
