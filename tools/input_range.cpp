@@ -1,0 +1,92 @@
+#include "input_range.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "exit_status.h"
+#include "velmora.h"
+
+namespace {
+
+[[noreturn]] void refuse(const std::string &why) { throw tool_error(exit_status::input, why); }
+
+// Long paths are shortened in messages; the user typed them and knows them.
+std::string shown(const std::string &path) {
+    return path.size() <= 80 ? path : path.substr(0, 40) + "..." + path.substr(path.size() - 36);
+}
+
+class open_file {
+public:
+    explicit open_file(const std::string &path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (fd_ < 0) refuse("cannot open " + shown(path) + ": " + std::strerror(errno));
+    }
+    ~open_file() { ::close(fd_); }
+    open_file(const open_file &) = delete;
+    open_file &operator=(const open_file &) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The size of a file the decoder can take whole: regular, non-empty, with
+// offsets that fit its 32 bits.
+std::uint32_t usable_size(const open_file &file, const std::string &path) {
+    struct stat info {};
+    if (::fstat(file.fd(), &info) != 0) refuse("cannot examine " + shown(path) + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) refuse(shown(path) + " is a directory");
+    if (!S_ISREG(info.st_mode)) refuse(shown(path) + " is not a regular file");
+    if (info.st_size == 0) refuse(shown(path) + " is empty");
+    if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX) {
+        refuse(shown(path) + " is 4 GiB or more; the decoder takes 32-bit offsets");
+    }
+    return static_cast<std::uint32_t>(info.st_size);
+}
+
+std::uint32_t range_end(const std::string &path, std::uint32_t size, std::uint32_t start,
+                        std::optional<std::uint32_t> length, std::optional<std::uint32_t> end) {
+    const std::string size_note = " (" + shown(path) + " has " + std::to_string(size) + " bytes)";
+    if (start >= size) refuse("--start " + std::to_string(start) + " is at or beyond the end of the file" + size_note);
+    if (length && std::uint64_t{start} + *length > size) {
+        refuse("--start " + std::to_string(start) + " + --length " + std::to_string(*length) +
+               " runs past the end of the file" + size_note);
+    }
+    if (end && *end > size) refuse("--end " + std::to_string(*end) + " is beyond the end of the file" + size_note);
+    if (length) return start + *length;
+    return end ? *end : size;
+}
+
+}  // namespace
+
+input_range resolve_input(const std::string &path, std::uint32_t start,
+                          std::optional<std::uint32_t> length, std::optional<std::uint32_t> end) {
+    // The decoder keeps the path for reopening, in 1024 bytes; the same rule
+    // holds for memory input so all three kinds accept the same names.
+    if (path.size() > QDX_OGG_MAX_PATH_BYTES) {
+        refuse("path is " + std::to_string(path.size()) + " bytes, over the decoder's limit of " +
+               std::to_string(QDX_OGG_MAX_PATH_BYTES) + ": " + shown(path));
+    }
+    const open_file file(path);
+    const std::uint32_t size = usable_size(file, path);
+    return input_range{path, start, range_end(path, size, start, length, end)};
+}
+
+std::vector<std::uint8_t> read_range(const input_range &range, std::size_t most_bytes) {
+    const open_file file(range.path);
+    std::vector<std::uint8_t> bytes(std::min<std::size_t>(range.bytes(), most_bytes));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::pread(file.fd(), bytes.data() + done, bytes.size() - done,
+                                    static_cast<off_t>(range.start + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) refuse("cannot read " + shown(range.path) + ": " + std::strerror(errno));
+        if (got == 0) refuse(shown(range.path) + " became shorter while being read");
+        done += static_cast<std::size_t>(got);
+    }
+    return bytes;
+}

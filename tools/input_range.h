@@ -1,0 +1,29 @@
+// An input file and the bytes of it that hold the stream, checked against
+// the file before the decoder sees it, so each problem gets its own message.
+#ifndef VELMORA_TOOLS_INPUT_RANGE_H
+#define VELMORA_TOOLS_INPUT_RANGE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct input_range {
+    std::string path;
+    std::uint32_t start = 0;  // offset of the stream's first byte
+    std::uint32_t end = 0;    // offset just past its last byte; start < end <= file size
+    std::uint32_t bytes() const { return end - start; }
+};
+
+// Checks that path is a readable, non-empty regular file below 4 GiB with a
+// name the decoder accepts, and that [start, end) lies inside it; without
+// length or end the range runs to the end of the file. Throws
+// tool_error(exit_status::input) saying what is wrong.
+input_range resolve_input(const std::string &path, std::uint32_t start,
+                          std::optional<std::uint32_t> length, std::optional<std::uint32_t> end);
+
+// The range's bytes, or only its first most_bytes.
+std::vector<std::uint8_t> read_range(const input_range &range, std::size_t most_bytes = SIZE_MAX);
+
+#endif  // VELMORA_TOOLS_INPUT_RANGE_H
