@@ -58,4 +58,4 @@ if(VELMORA_TREMOR_ARM_ASM)
   # The inline assembler is written for the ARM instruction set, not Thumb.
   target_compile_options(velmora_tremor PRIVATE -marm)
 endif()
-target_link_libraries(velmora_tremor PUBLIC PkgConfig::OGG)
+target_link_libraries(velmora_tremor PUBLIC ${VELMORA_OGG_TARGET})
