@@ -27,7 +27,8 @@ inline decoder_handle new_decoder() { return decoder_handle(qdx_ogg_create()); }
 inline const reference_result &reference_for(const std::string &path) {
     static std::map<std::string, reference_result> decoded;
     auto found = decoded.find(path);
-    if (found == decoded.end()) found = decoded.emplace(path, reference_decode(read_bytes(path))).first;
+    if (found == decoded.end())
+        found = decoded.emplace(path, reference_decode(read_bytes(path))).first;
     return found->second;
 }
 

@@ -200,7 +200,8 @@ TEST(EndOfStream, EofOnlyAfterTheLastPcm) {
             }
             EXPECT_EQ(fault, "");
             EXPECT_EQ(qdx_ogg_eof(s.d.get()), 1);
-            EXPECT_EQ(pcm.size(), total) << file << " length " << length << ": eof before the last PCM";
+            EXPECT_EQ(pcm.size(), total)
+                << file << " length " << length << ": eof before the last PCM";
         }
     }
 }

@@ -51,7 +51,8 @@ TEST(NullDecoder, EveryExportAnswersWithoutTouchingIt) {
     EXPECT_EQ(qdx_ogg_suspend(nullptr), -1);
     EXPECT_EQ(qdx_ogg_resume(nullptr), -1);
     EXPECT_EQ(qdx_ogg_input_memory(nullptr, ogg.data(), size32(ogg), 0), 1);
-    EXPECT_EQ(qdx_ogg_input_memory2(nullptr, ogg.data(), size32(ogg), ogg.data(), size32(ogg), 0), 1);
+    EXPECT_EQ(qdx_ogg_input_memory2(nullptr, ogg.data(), size32(ogg), ogg.data(), size32(ogg), 0),
+              1);
     EXPECT_EQ(qdx_ogg_input_file_open(nullptr, path.c_str(), 0, 0), 1);
     EXPECT_EQ(qdx_ogg_input_file_open2(nullptr, path.c_str(), 0, 0, path.c_str(), 0, 0), 1);
     EXPECT_EQ(qdx_ogg_input_file_map(nullptr, path.c_str(), 0, 0), 1);
@@ -76,7 +77,8 @@ TEST(Reattach, MemoryThenMemory) {
                                    size32(fixture("stereo44.ogg")), 1),
               0);
     decode_a_little(d.get());
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), owned_copy(fixture("mono44.ogg")), size32(fixture("mono44.ogg")), 1),
+    ASSERT_EQ(qdx_ogg_input_memory(d.get(), owned_copy(fixture("mono44.ogg")),
+                                   size32(fixture("mono44.ogg")), 1),
               0);
     EXPECT_EQ(d->pcm_pending, 0);
     EXPECT_EQ(qdx_ogg_pcm_format(d.get())->nChannels, 1);
@@ -88,7 +90,8 @@ TEST(Reattach, TwoOwnedBlocksThenMemory) {
     decoder_handle d = new_decoder();
     const std::vector<std::uint8_t> &intro = fixture("intro.ogg");
     const std::vector<std::uint8_t> &loop = fixture("loop.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory2(d.get(), owned_copy(intro), size32(intro), owned_copy(loop), size32(loop), 1),
+    ASSERT_EQ(qdx_ogg_input_memory2(d.get(), owned_copy(intro), size32(intro), owned_copy(loop),
+                                    size32(loop), 1),
               0);
     decode_a_little(d.get());
     const std::vector<std::uint8_t> &mono22 = fixture("mono22.ogg");
@@ -150,13 +153,16 @@ TEST(Ownership, BothOwnedBlocksAreReleasedBeforeAnyReplay) {
     const std::vector<std::uint8_t> &wav = fixture("plain.wav");
 
     qdx_ogg_decoder *started = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory2(started, owned_copy(intro), size32(intro), owned_copy(loop), size32(loop), 1),
+    ASSERT_EQ(qdx_ogg_input_memory2(started, owned_copy(intro), size32(intro), owned_copy(loop),
+                                    size32(loop), 1),
               0);
     decode_a_little(started);
     EXPECT_EQ(qdx_ogg_free(started), 0);
 
     qdx_ogg_decoder *refused = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory2(refused, owned_copy(wav), size32(wav), owned_copy(loop), size32(loop), 1), 1);
+    ASSERT_EQ(qdx_ogg_input_memory2(refused, owned_copy(wav), size32(wav), owned_copy(loop),
+                                    size32(loop), 1),
+              1);
     EXPECT_EQ(qdx_ogg_free(refused), 0);
 }
 
@@ -166,7 +172,8 @@ TEST(Ownership, UnownedBlocksAreLeftAlone) {
     const std::vector<std::uint8_t> intro = fixture("intro.ogg");
     const std::vector<std::uint8_t> loop = fixture("loop.ogg");
     qdx_ogg_decoder *d = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory2(d, intro.data(), size32(intro), loop.data(), size32(loop), 0), 0);
+    ASSERT_EQ(qdx_ogg_input_memory2(d, intro.data(), size32(intro), loop.data(), size32(loop), 0),
+              0);
     expect_decodes_to_reference(d, "intro.ogg");
     EXPECT_EQ(qdx_ogg_free(d), 0);
     EXPECT_TRUE(intro == fixture("intro.ogg"));

@@ -39,15 +39,16 @@ std::vector<decode_case> cases_for(const std::vector<std::string> &paths) {
     std::vector<decode_case> cases;
     for (const std::string &path : paths) {
         const bool long_stream = read_bytes(path).size() > LONG_STREAM_BYTES;
-        for (std::int32_t length : long_stream ? FEW_LENGTHS : ALL_LENGTHS) cases.push_back({path, length});
+        for (std::int32_t length : long_stream ? FEW_LENGTHS : ALL_LENGTHS)
+            cases.push_back({path, length});
     }
     return cases;
 }
 
 std::vector<decode_case> fixture_cases() {
     std::vector<std::string> paths;
-    for (const char *name : {"mono44", "stereo44", "six48", "three", "mono22", "longcomment", "short",
-                             "chained", "badcrc_audio", "sample", "intro", "loop"}) {
+    for (const char *name : {"mono44", "stereo44", "six48", "three", "mono22", "longcomment",
+                             "short", "chained", "badcrc_audio", "sample", "intro", "loop"}) {
         paths.push_back(fixture_path(std::string(name) + ".ogg"));
     }
     return cases_for(paths);
@@ -71,7 +72,8 @@ std::vector<decode_case> shared_cases(const std::string &subdir) {
 }
 
 void expect_reference_pcm(const decode_case &c) {
-    if (c.path.empty()) GTEST_SKIP() << "/work/shared/testdata is absent: shared vectors not checked";
+    if (c.path.empty())
+        GTEST_SKIP() << "/work/shared/testdata is absent: shared vectors not checked";
     const std::vector<std::uint8_t> ogg = read_bytes(c.path);
     decoder_handle d = new_decoder();
     ASSERT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0), 0);
@@ -115,7 +117,8 @@ class RefusedOrClean : public testing::TestWithParam<input_case> {};
 
 TEST_P(RefusedOrClean, NeverFaultsOrHangs) {
     const input_case &c = GetParam();
-    if (c.path.empty()) GTEST_SKIP() << "/work/shared/testdata is absent: shared inputs not checked";
+    if (c.path.empty())
+        GTEST_SKIP() << "/work/shared/testdata is absent: shared inputs not checked";
     const std::vector<std::uint8_t> ogg = read_bytes(c.path);
     decoder_handle d = new_decoder();
     const std::int32_t started = qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0);
@@ -137,10 +140,10 @@ TEST_P(RefusedOrClean, NeverFaultsOrHangs) {
 
 std::vector<input_case> every_input() {
     std::vector<input_case> cases;
-    for (const char *file : {"mono44.ogg", "stereo44.ogg", "six48.ogg", "three.ogg", "mono22.ogg",
-                             "longcomment.ogg", "short.ogg", "notvorbis.ogg", "plain.wav",
-                             "truncated_setup.ogg", "badcrc_header.ogg", "badcrc_audio.ogg",
-                             "chained.ogg", "sample.ogg", "intro.ogg", "loop.ogg"}) {
+    for (const char *file :
+         {"mono44.ogg", "stereo44.ogg", "six48.ogg", "three.ogg", "mono22.ogg", "longcomment.ogg",
+          "short.ogg", "notvorbis.ogg", "plain.wav", "truncated_setup.ogg", "badcrc_header.ogg",
+          "badcrc_audio.ogg", "chained.ogg", "sample.ogg", "intro.ogg", "loop.ogg"}) {
         cases.push_back({fixture_path(file), false});
     }
     cases.push_back({fixture_path("junk_prefix.ogg"), true});

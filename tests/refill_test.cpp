@@ -1,5 +1,7 @@
 // The refill step on memory sources: chunk sizes, the end of the source, and
 // which of two sources it reads.
+#include "input/refill.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 
 #include "api/decoder.h"
 #include "core_helpers.h"
-#include "input/refill.h"
 
 namespace {
 
@@ -109,7 +110,9 @@ TEST(TwoBlockRefill, ReadsTheSecondOnlyOnceSwitched) {
     const std::vector<std::uint8_t> first = read_bytes(fixture_path("stereo44.ogg"));
     const std::vector<std::uint8_t> second = read_bytes(fixture_path("mono44.ogg"));
     decoder_handle d = new_decoder();
-    ASSERT_EQ(qdx_ogg_input_memory2(d.get(), first.data(), size32(first), second.data(), size32(second), 0), 0);
+    ASSERT_EQ(qdx_ogg_input_memory2(d.get(), first.data(), size32(first), second.data(),
+                                    size32(second), 0),
+              0);
     EXPECT_EQ(d->source1.position, 8192u);
     EXPECT_EQ(d->source2.position, 0u);
 

@@ -74,9 +74,9 @@ TEST(FormatRecord, IsZeroBeforeAStart) {
 // the refill rule allows, and the record stays unusable but harmless.
 struct refused_input {
     const char *label;
-    const char *file;          // null: the bytes below
+    const char *file;  // null: the bytes below
     std::vector<std::uint8_t> bytes;
-    std::uint32_t position;    // where the source stands after the refusal
+    std::uint32_t position;  // where the source stands after the refusal
     std::int32_t at_end;
 };
 
@@ -103,24 +103,30 @@ TEST_P(RefusedInput, ReturnsOneAndDecodesNothing) {
     // Freeing the record releases whatever the start had set up (leak check).
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, RefusedInput,
-    testing::Values(
+std::vector<refused_input> refused_inputs() {
+    return {
         // Not Ogg, or Ogg not starting at byte 0: no page in the first chunk.
-        refused_input{"plain_wav", "plain.wav", {}, 8192, 0},
-        refused_input{"junk_prefix", "junk_prefix.ogg", {}, 8192, 0},
+        {"plain_wav", "plain.wav", {}, 8192, 0},
+        {"junk_prefix", "junk_prefix.ogg", {}, 8192, 0},
         // Ogg Opus: the identification header is refused.
-        refused_input{"notvorbis", "notvorbis.ogg", {}, 8192, 0},
+        {"notvorbis", "notvorbis.ogg", {}, 8192, 0},
         // The source ends inside the setup header.
-        refused_input{"truncated_setup", "truncated_setup.ogg", {}, 2067, 1},
+        {"truncated_setup", "truncated_setup.ogg", {}, 2067, 1},
         // The setup page is skipped by the sync layer and the stream layer
         // reports the gap at the next page, which ends at byte 8338: in the
         // second chunk.
-        refused_input{"badcrc_header", "badcrc_header.ogg", {}, 16384, 0},
-        refused_input{"empty_block", nullptr, {}, 0, 1},
-        refused_input{"one_byte_block", nullptr, {'O'}, 1, 0},
-        refused_input{"capture_pattern_only", nullptr, {'O', 'g', 'g', 'S'}, 4, 0}),
-    [](const testing::TestParamInfo<refused_input> &info) { return std::string(info.param.label); });
+        {"badcrc_header", "badcrc_header.ogg", {}, 16384, 0},
+        {"empty_block", nullptr, {}, 0, 1},
+        {"one_byte_block", nullptr, {'O'}, 1, 0},
+        {"capture_pattern_only", nullptr, {'O', 'g', 'g', 'S'}, 4, 0},
+    };
+}
+
+std::string refused_name(const testing::TestParamInfo<refused_input> &info) {
+    return info.param.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, RefusedInput, testing::ValuesIn(refused_inputs()), refused_name);
 
 TEST(RefusedInput, NullBlockWithASizeIsNotRead) {
     decoder_handle d = new_decoder();
@@ -138,7 +144,8 @@ TEST(RefusedInput, NullBlockWithASizeIsNotRead) {
 // How far stream start reads: whole chunks, one more only while the sync
 // buffer holds no whole page.
 TEST(HeaderReading, HeadersInTheFirstChunkTakeOneRefill) {
-    const std::vector<std::uint8_t> ogg = read_bytes(fixture_path("mono44.ogg"));  // headers end at 3172
+    const std::vector<std::uint8_t> ogg =
+        read_bytes(fixture_path("mono44.ogg"));  // headers end at 3172
     decoder_handle d = new_decoder();
     ASSERT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0), 0);
     EXPECT_EQ(d->source1.position, 8192u);
