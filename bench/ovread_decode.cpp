@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -48,14 +49,16 @@ decode_outcome decode_with_ovread(const input_block &block, pcm_sink &sink) {
     decode_outcome outcome;
     memory_reader reader{block, 0};
     const ov_callbacks unseekable{read_block, nullptr, nullptr, nullptr};
-    OggVorbis_File file;
-    if (ov_open_callbacks(&reader, &file, nullptr, 0, unseekable) != 0) return outcome;
+    // A player keeps the decoder between calls, so its state lives on the heap,
+    // as Velmora's record does: heap peaks then compare like with like.
+    auto file = std::make_unique<OggVorbis_File>();
+    if (ov_open_callbacks(&reader, file.get(), nullptr, 0, unseekable) != 0) return outcome;
     outcome.started = true;
-    if (const vorbis_info *info = ov_info(&file, -1)) {
+    if (const vorbis_info *info = ov_info(file.get(), -1)) {
         outcome.channels = info->channels;
         outcome.rate = info->rate;
     }
-    play_to_end(file, sink, outcome);
-    ov_clear(&file);
+    play_to_end(*file, sink, outcome);
+    ov_clear(file.get());
     return outcome;
 }

@@ -42,9 +42,13 @@ int run_single(const bench_options &options) {
         std::fprintf(stderr, "velmora_bench: cannot read %s\n", options.files[0].c_str());
         return 1;
     }
+    // Printing before the decode makes the C library set up its output buffer
+    // now, so the heap outside the decode is the same in every mode.
+    std::printf("decoder=%s input=%s file=%s\n", decoder_name(options.decoder),
+                velmora_input_name(options.input), options.files[0].c_str());
+    std::fflush(stdout);
     const decode_outcome outcome = measured_decode(options, block);
-    std::printf("decoder=%s input=%s channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
-                decoder_name(options.decoder), velmora_input_name(options.input),
+    std::printf("channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
                 outcome.channels, outcome.rate,
                 static_cast<unsigned long long>(outcome.bytes), outcome.audio_seconds());
     return outcome.started && outcome.finished ? 0 : 1;
