@@ -1,0 +1,107 @@
+// Whole sessions, thousands of them, over every source kind: create, input,
+// decode a little, suspend, resume, replay, free; with failed inputs,
+// failed resumes and attaching again mixed in. Afterwards the process holds
+// as many descriptors, mappings and heap bytes as before.
+//
+// VELMORA_LEAK_CYCLES sets the number of sessions (fewer by default under
+// AddressSanitizer, whose leak checker watches the heap on its own).
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/fault_plan.h"
+#include "support/resource_watch.h"
+#include "support/source_kinds.h"
+#include "support/test_data.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace {
+
+#ifdef UNDER_ADDRESS_SANITIZER
+constexpr int DEFAULT_CYCLES = 200;
+#else
+constexpr int DEFAULT_CYCLES = 2000;
+#endif
+
+// Heap bytes the allocator may keep for itself between two measurements.
+constexpr long HEAP_SLACK_BYTES = 64 * 1024;
+
+int cycles() {
+    const char *set = std::getenv("VELMORA_LEAK_CYCLES");
+    const int n = set != nullptr ? std::atoi(set) : 0;
+    return n > 0 ? n : DEFAULT_CYCLES;
+}
+
+long heap_in_use() { return static_cast<long>(mallinfo2().uordblks); }
+
+void decode_a_little(qdx_ogg_decoder *d) {
+    static std::vector<std::uint8_t> buffer(4096 + QDX_OGG_MAX_OVERRUN);
+    qdx_ogg_process_frame(d, buffer.data(), 4096);
+    qdx_ogg_process_frame(d, buffer.data(), 777);
+}
+
+// One session; the cycle number picks the kind, one or two sources, and
+// which failure, if any, is mixed in.
+void session(int cycle, const std::string &missing) {
+    const source_kind kind = every_source_kind[cycle % 3];
+    const bool two = (cycle / 3) % 2 == 1;
+    const std::string first = fixture_path("short.ogg");
+    const std::string second = fixture_path("mono22.ogg");
+
+    qdx_ogg_decoder *d = qdx_ogg_create();
+    if (cycle % 7 == 0 && kind != source_kind::memory) attach_one(d, kind, missing);
+    if (cycle % 5 == 0) attach_one(d, kind, second);  // attached again below
+    two ? attach_two(d, kind, first, second) : attach_one(d, kind, first);
+    decode_a_little(d);
+    qdx_ogg_suspend(d);
+    decode_a_little(d);
+    if (cycle % 4 == 0) {
+        fault_plan faults;
+        faults.fail(PLAT_OP_VIEW);
+        qdx_ogg_resume(d);  // fails for mapped files, leaving nothing open
+    }
+    qdx_ogg_resume(d);
+    decode_a_little(d);
+    qdx_ogg_replay(d);
+    decode_a_little(d);
+    if (cycle % 6 == 0) qdx_ogg_suspend(d);  // freed while suspended
+    qdx_ogg_free(d);
+}
+
+TEST(session_leak, ThousandsOfSessionsLeaveDescriptorsMappingsAndHeapAsTheyWere) {
+    scratch_dir dir;
+    const std::string missing = dir.file("absent.ogg");
+    for (int warm_up = 0; warm_up < 12; ++warm_up) session(warm_up, missing);
+
+    const int fds_before = open_fd_count();
+    const int maps_before = mapping_count();
+    const int fixture_maps_before = mapping_count(fixture_path(""));
+    const long heap_before = heap_in_use();
+    const int n = cycles();
+    for (int cycle = 0; cycle < n; ++cycle) session(cycle, missing);
+
+    EXPECT_EQ(open_fd_count(), fds_before);
+    EXPECT_EQ(mapping_count(fixture_path("")), fixture_maps_before);
+#ifdef UNDER_ADDRESS_SANITIZER
+    // The sanitizer's allocator maps and splits regions as it goes, so only
+    // the mappings of our files are counted, and its leak checker stands in
+    // for the heap count.
+    (void)maps_before;
+    (void)heap_before;
+#else
+    EXPECT_EQ(mapping_count(), maps_before);
+    EXPECT_LE(heap_in_use() - heap_before, HEAP_SLACK_BYTES) << "over " << n << " sessions";
+#endif
+}
+
+}  // namespace
