@@ -34,7 +34,10 @@ extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
     if (d->suspended) return -2;
     codec_reset(*d);
     if (d->has_second) d->use_second = 1;
-    rewind(active_source(*d));
-    stream_start(*d);
+    qdx_ogg_source &restarted = active_source(*d);
+    rewind(restarted);
+    // A restart that fails leaves nothing to decode: the source counts as
+    // spent, so a host that decodes until eof stops instead of spinning.
+    if (stream_start(*d) != 0) restarted.at_end = 1;
     return 0;
 }
