@@ -1,0 +1,36 @@
+// Running the built velmora-decode as a separate process, the way a user
+// or a script does, and capturing what it says.
+#ifndef VELMORA_CLI_TOOL_RUN_H
+#define VELMORA_CLI_TOOL_RUN_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct tool_outcome {
+    int exit_code = -1;     // -1 when the program did not exit normally
+    int signal_number = 0;  // the signal that ended it, if one did
+    std::string out;        // standard output, bytes
+    std::string err;        // standard error, text
+};
+
+struct run_settings {
+    std::string directory;       // working directory; empty: the test's own
+    uid_t user = 0;              // nonzero: run as this user (the test must be root)
+    long file_size_limit = 0;    // nonzero: RLIMIT_FSIZE in bytes, writes past it fail
+};
+
+// Runs the tool with args and waits for it; standard input is /dev/null.
+tool_outcome run_tool(const std::vector<std::string> &args, const run_settings &settings = {});
+
+// Starts the tool without waiting; its output goes to /dev/null.
+pid_t start_tool(const std::vector<std::string> &args);
+
+// The bytes of a file, as a string, for comparing with captured output.
+std::string file_text(const std::string &path);
+
+// The names in a folder, sorted; "." and ".." left out.
+std::vector<std::string> folder_entries(const std::string &dir);
+
+#endif  // VELMORA_CLI_TOOL_RUN_H
