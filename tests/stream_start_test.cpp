@@ -108,6 +108,7 @@ std::vector<refused_input> refused_inputs() {
         // Not Ogg, or Ogg not starting at byte 0: no page in the first chunk.
         {"plain_wav", "plain.wav", {}, 8192, 0},
         {"junk_prefix", "junk_prefix.ogg", {}, 8192, 0},
+        {"embedded_stream", "embedded.bin", {}, 8192, 0},
         // Ogg Opus: the identification header is refused.
         {"notvorbis", "notvorbis.ogg", {}, 8192, 0},
         // The source ends inside the setup header.
