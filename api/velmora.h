@@ -194,8 +194,8 @@ QDX_OGG_EXPORT int32_t qdx_ogg_process_frame(qdx_ogg_decoder *decoder,
  * sources, the second one (at the first replay and every later one). Pending
  * PCM is discarded; read qdx_ogg_pcm_format() again afterwards, as the second
  * stream may have another format. Returns 0, also when the restarted stream
- * does not start (decoding calls then return 0 and qdx_ogg_eof() tells when
- * the source is spent); -1 for a null decoder; -2 for a suspended decoder,
+ * does not start (decoding calls then return 0 and qdx_ogg_eof() reports 1,
+ * so a host loop ends); -1 for a null decoder; -2 for a suspended decoder,
  * which is left unchanged.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_replay(qdx_ogg_decoder *decoder);
