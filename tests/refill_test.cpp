@@ -94,6 +94,18 @@ TEST_F(MemoryRefill, AtEndLeavesTheSyncLayerAlone) {
     EXPECT_EQ(d->source1.at_end, 1);
 }
 
+// The flag alone decides: a source marked at its end is not read again,
+// whatever its position says, until an input or replay clears the flag.
+TEST_F(MemoryRefill, AtEndFlagStopsReadingBeforeTheEnd) {
+    const std::vector<std::uint8_t> block = junk(100);
+    describe(block);
+    d->source1.at_end = 1;
+    EXPECT_EQ(refill(*d), 0u);
+    EXPECT_EQ(d->source1.position, 0u);
+    EXPECT_EQ(d->sync.data, nullptr);
+    EXPECT_EQ(d->sync.storage, 0);
+}
+
 TEST_F(MemoryRefill, NullBlockDeliversNothing) {
     d->source1.kind = SRC_MEMORY;
     d->source1.data = nullptr;
