@@ -22,6 +22,21 @@ const std::vector<std::uint8_t> &fixture(const std::string &name) {
     return found->second;
 }
 
+// Attaches a fixture as one memory block: a malloc'd copy handed over with
+// ownership, or the loaded bytes read in place.
+std::int32_t attach(qdx_ogg_decoder *d, const std::string &name, bool owned) {
+    const std::vector<std::uint8_t> &ogg = fixture(name);
+    return owned ? qdx_ogg_input_memory(d, owned_copy(ogg), size32(ogg), 1)
+                 : qdx_ogg_input_memory(d, ogg.data(), size32(ogg), 0);
+}
+
+std::int32_t attach_two_owned(qdx_ogg_decoder *d, const std::string &first,
+                              const std::string &second) {
+    const std::vector<std::uint8_t> &a = fixture(first);
+    const std::vector<std::uint8_t> &b = fixture(second);
+    return qdx_ogg_input_memory2(d, owned_copy(a), size32(a), owned_copy(b), size32(b), 1);
+}
+
 void expect_decodes_to_reference(qdx_ogg_decoder *d, const std::string &name) {
     const decode_result got = decode_to_end(d, fixed_length(4096));
     EXPECT_EQ(got.fault, "");
@@ -73,13 +88,9 @@ TEST(Lifecycle, FreeStraightAfterCreate) {
 
 TEST(Reattach, MemoryThenMemory) {
     decoder_handle d = new_decoder();
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), owned_copy(fixture("stereo44.ogg")),
-                                   size32(fixture("stereo44.ogg")), 1),
-              0);
+    ASSERT_EQ(attach(d.get(), "stereo44.ogg", true), 0);
     decode_a_little(d.get());
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), owned_copy(fixture("mono44.ogg")),
-                                   size32(fixture("mono44.ogg")), 1),
-              0);
+    ASSERT_EQ(attach(d.get(), "mono44.ogg", true), 0);
     EXPECT_EQ(d->pcm_pending, 0);
     EXPECT_EQ(qdx_ogg_pcm_format(d.get())->nChannels, 1);
     EXPECT_EQ(d->batch_samples, 8192);
@@ -88,40 +99,29 @@ TEST(Reattach, MemoryThenMemory) {
 
 TEST(Reattach, TwoOwnedBlocksThenMemory) {
     decoder_handle d = new_decoder();
-    const std::vector<std::uint8_t> &intro = fixture("intro.ogg");
-    const std::vector<std::uint8_t> &loop = fixture("loop.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory2(d.get(), owned_copy(intro), size32(intro), owned_copy(loop),
-                                    size32(loop), 1),
-              0);
+    ASSERT_EQ(attach_two_owned(d.get(), "intro.ogg", "loop.ogg"), 0);
     decode_a_little(d.get());
-    const std::vector<std::uint8_t> &mono22 = fixture("mono22.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), mono22.data(), size32(mono22), 0), 0);
+    ASSERT_EQ(attach(d.get(), "mono22.ogg", false), 0);
     EXPECT_EQ(d->has_second, 0);
     EXPECT_EQ(d->use_second, 0);
     expect_decodes_to_reference(d.get(), "mono22.ogg");
 }
 
-// A start that failed part-way (identification header refused after the
-// stream layer was set up) is cleared by the next input.
+// Starts that failed part-way (after the stream layer was set up, and
+// inside the setup header) are cleared by the next input.
 TEST(Reattach, RefusedThenStarted) {
     decoder_handle d = new_decoder();
-    const std::vector<std::uint8_t> &opus = fixture("notvorbis.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), opus.data(), size32(opus), 0), 1);
-    const std::vector<std::uint8_t> &truncated = fixture("truncated_setup.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), truncated.data(), size32(truncated), 0), 1);
-    const std::vector<std::uint8_t> &stereo = fixture("stereo44.ogg");
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), stereo.data(), size32(stereo), 0), 0);
+    ASSERT_EQ(attach(d.get(), "notvorbis.ogg", false), 1);
+    ASSERT_EQ(attach(d.get(), "truncated_setup.ogg", true), 1);
+    ASSERT_EQ(attach(d.get(), "stereo44.ogg", false), 0);
     expect_decodes_to_reference(d.get(), "stereo44.ogg");
 }
 
 TEST(Reattach, StartedThenRefused) {
     decoder_handle d = new_decoder();
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), owned_copy(fixture("stereo44.ogg")),
-                                   size32(fixture("stereo44.ogg")), 1),
-              0);
+    ASSERT_EQ(attach(d.get(), "stereo44.ogg", true), 0);
     decode_a_little(d.get());
-    const std::vector<std::uint8_t> &wav = fixture("plain.wav");
-    ASSERT_EQ(qdx_ogg_input_memory(d.get(), wav.data(), size32(wav), 0), 1);
+    ASSERT_EQ(attach(d.get(), "plain.wav", false), 1);
     std::vector<std::uint8_t> pcm;
     std::string fault;
     EXPECT_EQ(checked_call(d.get(), 4096, &pcm, &fault), 0);
@@ -130,40 +130,27 @@ TEST(Reattach, StartedThenRefused) {
 
 // --- Ownership ------------------------------------------------------------
 
-TEST(Ownership, OwnedBlockIsReleasedAtFree) {
-    const std::vector<std::uint8_t> &ogg = fixture("mono44.ogg");
-    qdx_ogg_decoder *d = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory(d, owned_copy(ogg), size32(ogg), 1), 0);
-    decode_a_little(d);
-    EXPECT_EQ(qdx_ogg_free(d), 0);
-}
-
-TEST(Ownership, OwnedBlockOfARefusedInputIsReleasedAtFree) {
-    const std::vector<std::uint8_t> &wav = fixture("plain.wav");
-    qdx_ogg_decoder *d = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory(d, owned_copy(wav), size32(wav), 1), 1);
-    EXPECT_EQ(qdx_ogg_free(d), 0);
-}
-
-// Both blocks of a two-source record go at free, also when decoding never
-// switched to the second, and also when the first was refused.
-TEST(Ownership, BothOwnedBlocksAreReleasedBeforeAnyReplay) {
-    const std::vector<std::uint8_t> &intro = fixture("intro.ogg");
-    const std::vector<std::uint8_t> &loop = fixture("loop.ogg");
-    const std::vector<std::uint8_t> &wav = fixture("plain.wav");
-
+// Released exactly once, at free: also after a refused start, and both
+// blocks of a two-source record although decoding never switched to the
+// second.
+TEST(Ownership, OwnedBlocksAreReleasedAtFree) {
     qdx_ogg_decoder *started = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory2(started, owned_copy(intro), size32(intro), owned_copy(loop),
-                                    size32(loop), 1),
-              0);
+    ASSERT_EQ(attach(started, "mono44.ogg", true), 0);
     decode_a_little(started);
     EXPECT_EQ(qdx_ogg_free(started), 0);
 
     qdx_ogg_decoder *refused = qdx_ogg_create();
-    ASSERT_EQ(qdx_ogg_input_memory2(refused, owned_copy(wav), size32(wav), owned_copy(loop),
-                                    size32(loop), 1),
-              1);
+    ASSERT_EQ(attach(refused, "plain.wav", true), 1);
     EXPECT_EQ(qdx_ogg_free(refused), 0);
+
+    qdx_ogg_decoder *two = qdx_ogg_create();
+    ASSERT_EQ(attach_two_owned(two, "intro.ogg", "loop.ogg"), 0);
+    decode_a_little(two);
+    EXPECT_EQ(qdx_ogg_free(two), 0);
+
+    qdx_ogg_decoder *two_refused = qdx_ogg_create();
+    ASSERT_EQ(attach_two_owned(two_refused, "plain.wav", "loop.ogg"), 1);
+    EXPECT_EQ(qdx_ogg_free(two_refused), 0);
 }
 
 // Blocks handed over without ownership are read in place and never written
