@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""Attributes a callgrind profile to the objects its code lives in.
+"""Attributes a callgrind profile to the code it was spent in.
 
 callgrind_annotate lists functions, but it does not tag every line of
-inlined code with its object, so shares per object are read here straight
-from the profile: each self-cost line belongs to the object of the function
-it sits in, and the cost line after a calls= line (the callee's inclusive
-cost) is skipped. Also counts the calls that the library's own object makes
-into the C heap, and the calls of the platform's plat_local_alloc.
+inlined code with its object, so shares are read here straight from the
+profile: each self-cost line belongs to the function it sits in, and the cost
+line after a calls= line (the callee's inclusive cost) is skipped. A function
+is Tremor's or libogg's when its object is their shared library or its
+source file lies in their source tree (a Tremor compiled from source is
+linked into the module and the host); otherwise it is the library's own when
+it lies in the own object, the host's when it lies in the host program, and
+the runtime's (C and C++ libraries, loader) for the rest. Also counts the
+calls that the library's own code makes into the C heap, and the calls of
+the platform's plat_local_alloc.
 
 Usage:
   callgrind_objects.py PROFILE [--own Velmora.ovl] [--host velmora_bench]
@@ -62,15 +67,17 @@ class Profile:
     def __init__(self):
         self.self_cost_by_object = collections.Counter()
         self.self_cost_by_function = collections.Counter()  # (object, fn)
-        self.calls = collections.Counter()  # (caller object, callee fn) -> count
+        self.calls = collections.Counter()  # ((object, fn), callee fn) -> count
         self.calls_by_callee = collections.Counter()  # callee fn -> count
+        self.file_of = {}  # (object, fn) -> the function's source file
         self.summary = None
 
 
 def read_profile(path):
     profile = Profile()
-    objects, functions = NameTable(), NameTable()
+    objects, files, functions = NameTable(), NameTable(), NameTable()
     current_object = current_function = None
+    current_file = function_file = None
     callee_object = callee_function = None
     skip_next_cost = False
     with open(path, encoding="utf-8", errors="replace") as lines:
@@ -89,8 +96,14 @@ def read_profile(path):
             key, _, value = line.partition("=")
             if key == "ob":
                 current_object = objects.resolve(value)
+            elif key == "fl":
+                current_file = files.resolve(value)
+            elif key in ("fi", "fe", "cfi", "cfl"):
+                files.resolve(value)  # inlined or callee files: names only
             elif key == "fn":
                 current_function = functions.resolve(value)
+                function_file = current_file
+                profile.file_of[(current_object, current_function)] = function_file
                 callee_object = None
             elif key == "cob":
                 callee_object = objects.resolve(value)
@@ -98,7 +111,7 @@ def read_profile(path):
                 callee_function = functions.resolve(value)
             elif key == "calls":
                 count = int(value.split()[0])
-                profile.calls[(current_object, callee_function)] += count
+                profile.calls[((current_object, current_function), callee_function)] += count
                 profile.calls_by_callee[callee_function] += count
                 callee_object = None
                 skip_next_cost = True
@@ -107,37 +120,43 @@ def read_profile(path):
     return profile
 
 
-def group_of(object_path, own, host):
+def group_of(object_path, source_file, own, host):
     base = os.path.basename(object_path or "???")
+    source = source_file or ""
+    if base.startswith("libvorbisidec") or "vorbisidec" in source:
+        return "tremor"
+    if base.startswith("libogg") or "/libogg" in source:
+        return "libogg"
     if base == own:
         return "own"
     if base == host:
         return "host"
-    if base.startswith("libogg"):
-        return "libogg"
-    if base.startswith("libvorbisidec"):
-        return "tremor"
     return "runtime"  # C and C++ libraries, the loader, anything unnamed
 
 
-def report(profile, own, host, top_functions):
+GROUPS = ("own", "host", "libogg", "tremor", "runtime")
+
+
+def print_shares(profile, group_by_function):
     total = sum(profile.self_cost_by_object.values())
-    groups = collections.Counter()
-    for obj, cost in profile.self_cost_by_object.items():
-        groups[group_of(obj, own, host)] += cost
+    cost_by_group = collections.Counter()
+    for key, cost in profile.self_cost_by_function.items():
+        cost_by_group[group_by_function.get(key, "runtime")] += cost
     print("total_ir=%d" % total)
     if profile.summary is not None:
         print("summary_ir=%d" % profile.summary)
-    for group in ("own", "host", "libogg", "tremor", "runtime"):
-        cost = groups[group]
-        print("%s_ir=%d" % (group, cost))
-        print("%s_share_pct=%.4f" % (group, 100.0 * cost / total if total else 0.0))
+    for name in GROUPS:
+        cost = cost_by_group[name]
+        print("%s_ir=%d" % (name, cost))
+        print("%s_share_pct=%.4f" % (name, 100.0 * cost / total if total else 0.0))
+    return total, cost_by_group["own"]
 
-    own_objects = [o for o in profile.self_cost_by_object if group_of(o, own, host) == "own"]
+
+def print_own_allocations(profile, group_by_function):
     heap_calls = collections.Counter()
     mapping_calls = 0
-    for (caller_object, callee), count in profile.calls.items():
-        if caller_object not in own_objects:
+    for (caller, callee), count in profile.calls.items():
+        if group_by_function.get(caller) != "own":
             continue
         if is_heap_function(callee):
             heap_calls[callee] += count
@@ -151,17 +170,26 @@ def report(profile, own, host, top_functions):
                       if fn.startswith("plat_local_alloc("))
     print("plat_local_alloc_calls=%d" % local_alloc)
 
+
+def print_own_functions(profile, group_by_function, own, total, own_total, count):
+    print()
+    print("| function in %s | self Ir | of own code | of total |" % own)
+    print("|---|---|---|---|")
+    rows = [(cost, key[1]) for key, cost in profile.self_cost_by_function.items()
+            if group_by_function.get(key) == "own" and cost > 0]
+    for cost, fn in sorted(rows, reverse=True)[:count]:
+        print("| %s | %d | %.1f%% | %.4f%% |" %
+              (fn, cost, 100.0 * cost / own_total if own_total else 0.0,
+               100.0 * cost / total if total else 0.0))
+
+
+def report(profile, own, host, top_functions):
+    group_by_function = {key: group_of(key[0], source, own, host)
+                         for key, source in profile.file_of.items()}
+    total, own_total = print_shares(profile, group_by_function)
+    print_own_allocations(profile, group_by_function)
     if top_functions:
-        own_total = groups["own"]
-        print()
-        print("| function in %s | self Ir | of own code | of total |" % own)
-        print("|---|---|---|---|")
-        rows = [(cost, fn) for (obj, fn), cost in profile.self_cost_by_function.items()
-                if obj in own_objects and cost > 0]
-        for cost, fn in sorted(rows, reverse=True)[:top_functions]:
-            print("| %s | %d | %.1f%% | %.4f%% |" %
-                  (fn, cost, 100.0 * cost / own_total if own_total else 0.0,
-                   100.0 * cost / total if total else 0.0))
+        print_own_functions(profile, group_by_function, own, total, own_total, top_functions)
 
 
 def main():

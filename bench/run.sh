@@ -51,7 +51,7 @@ bash "$root/bench/make_inputs.sh" "$inputs"
 files=(stereo44_q8 stereo44_q0 mono44_q4 six48_q4)
 mkdir -p "$profiles"
 
-echo "== timing"
+echo "== timing (load average before: $(cut -d' ' -f1-3 /proc/loadavg); wall times need a quiet machine)"
 timing_ok=yes
 paths=()
 for name in "${files[@]}"; do paths+=("$inputs/$name.ogg"); done
