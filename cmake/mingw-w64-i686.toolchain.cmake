@@ -7,8 +7,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(VELMORA_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VELMORA_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${VELMORA_MINGW_TRIPLE}-g++)
+# The compilers with the posix thread model: their C++ library has the
+# threads and mutexes that GoogleTest needs (the win32 model's has none).
+# The runtime is linked statically (cmake/Windows.cmake), so this adds no DLL.
+set(CMAKE_C_COMPILER ${VELMORA_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VELMORA_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${VELMORA_MINGW_TRIPLE}-windres)
 
 # Libraries and headers come from the MinGW tree only, never from the host.
