@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
 // A signal handler may only touch static, lock-free state.
 char pending_path[4096];
 volatile std::sig_atomic_t armed = 0;
@@ -24,17 +26,40 @@ void install_handlers_once() {
     struct sigaction action {};
     action.sa_handler = remove_and_die;
     sigemptyset(&action.sa_mask);
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+    for (int signal_number : interrupts) ::sigaction(signal_number, &action, nullptr);
 }
+
+// Holds the interrupts back while alive; one that came meanwhile is
+// delivered when it goes.
+class interrupts_held {
+public:
+    interrupts_held() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal_number : interrupts) sigaddset(&held, signal_number);
+        ::sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~interrupts_held() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    interrupts_held(const interrupts_held &) = delete;
+    interrupts_held &operator=(const interrupts_held &) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 }  // namespace
 
-void remove_on_interrupt(const std::string &path) {
-    armed = 0;
-    if (path.size() >= sizeof pending_path) return;
+// Creating and arming happen with the interrupts held, so none can fall
+// between the two and leave the file behind.
+int create_removed_on_interrupt(std::string &pattern) {
     install_handlers_once();
-    std::memcpy(pending_path, path.c_str(), path.size() + 1);
-    armed = 1;
+    const interrupts_held held;
+    const int fd = ::mkstemp(pattern.data());
+    if (fd >= 0 && pattern.size() < sizeof pending_path) {
+        std::memcpy(pending_path, pattern.c_str(), pattern.size() + 1);
+        armed = 1;
+    }
+    return fd;
 }
 
 void keep_on_interrupt() { armed = 0; }

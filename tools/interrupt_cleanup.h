@@ -6,9 +6,11 @@
 
 #include <string>
 
-// Arms the cleanup for path (one at a time). A path too long for the
-// handler's static buffer is not armed.
-void remove_on_interrupt(const std::string &path);
+// Creates a file from pattern, which ends in XXXXXX (mkstemp), and arms the
+// cleanup for it; one file at a time. Returns its descriptor, or -1 with
+// errno set. A path too long for the handler's static buffer is created but
+// not armed.
+int create_removed_on_interrupt(std::string &pattern);
 
 // Disarms it: the file was renamed or removed.
 void keep_on_interrupt();

@@ -62,10 +62,9 @@ void output_file::release() noexcept {
 
 void output_file::open_beside(const std::string &path) {
     std::string pattern = path + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    const int fd = create_removed_on_interrupt(pattern);
     if (fd < 0) fail("create");
     temp_path_ = pattern;
-    remove_on_interrupt(temp_path_);
     apply_umask(fd);
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {

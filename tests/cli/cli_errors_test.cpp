@@ -176,11 +176,12 @@ TEST(cli_errors, interrupt_removes_the_temporary_file) {
     while (folder_entries(dir.path()).empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_EQ(folder_entries(dir.path()).size(), 1u) << "no temporary file appeared";
-    EXPECT_NE(folder_entries(dir.path())[0], "out.wav");
+    const auto seen = folder_entries(dir.path());
     ::kill(child, SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
+    ASSERT_EQ(seen.size(), 1u) << "no temporary file appeared";
+    EXPECT_NE(seen[0], "out.wav");
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
     EXPECT_TRUE(folder_entries(dir.path()).empty());
 }
