@@ -4,9 +4,13 @@
 # library's own share (callgrind), the library's own allocations (callgrind's
 # call counts) and the heap peak (massif). Ends with a PASS/FAIL summary.
 #
-# Usage: bench/run.sh [--quick] [--runs N]
-#   --quick   valgrind measurements on stereo44_q8 only (timing table for all)
-#   --runs N  timing runs per decoder, the best one counts (default 5)
+# Usage: bench/run.sh [--quick] [--runs N] [--low-accuracy]
+#   --quick         valgrind measurements on stereo44_q8 only (timing for all)
+#   --runs N        timing runs per decoder, the best one counts (default 5)
+#   --low-accuracy  Tremor compiled from Debian's source with _LOW_ACCURACY_,
+#                   as on the devices, linked into both Velmora.ovl and the
+#                   host (build/bench/low-accuracy); default: Debian's
+#                   packaged Tremor
 #
 # Everything lands in build/bench: the build, inputs/, and profiles/ with the
 # raw valgrind outputs, the parsed figures, timing.md and summary.md.
@@ -16,9 +20,9 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/bench"
-inputs="$build/inputs"
-profiles="$build/profiles"
-bench_tool="$build/bench/velmora_bench"
+inputs="$root/build/bench/inputs"
+tremor_options=(-DVELMORA_TREMOR_FROM_SOURCE=OFF -DVELMORA_TREMOR_LOW_ACCURACY=OFF)
+tremor_label="Debian's packaged Tremor"
 
 quick=no
 runs=5
@@ -26,10 +30,16 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --quick) quick=yes ;;
         --runs) runs="$2"; shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--runs N]" >&2; exit 2 ;;
+        --low-accuracy)
+            build="$root/build/bench/low-accuracy"
+            tremor_options=(-DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON)
+            tremor_label="Tremor from source, _LOW_ACCURACY_" ;;
+        *) echo "usage: bench/run.sh [--quick] [--runs N] [--low-accuracy]" >&2; exit 2 ;;
     esac
     shift
 done
+profiles="$build/profiles"
+bench_tool="$build/bench/velmora_bench"
 
 for tool in valgrind callgrind_annotate python3 cmake; do
     command -v "$tool" >/dev/null || { echo "run.sh: missing tool $tool (see scripts/setup.sh)" >&2; exit 1; }
@@ -41,8 +51,8 @@ max_own_share_pct=1.0   # Velmora.ovl's own instructions, % of Velmora's total
 own_allocations=1       # heap allocations by Velmora.ovl: the record only
 max_heap_ratio=1.0      # Velmora heap peak / ov_read heap peak
 
-echo "== build (RelWithDebInfo: -O2 -g, the same for the library and the host)"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+echo "== build (RelWithDebInfo: -O2 -g, the same for the library and the host; $tremor_label)"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tremor_options[@]}" \
     -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF -DVELMORA_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target velmora_bench -j2 >/dev/null
 
@@ -154,7 +164,7 @@ sed -n '/^| bytes/,$p' "$profiles/stereo44_q8.velmora.massif.txt"
 echo
 sed -n '/^| bytes/,$p' "$profiles/stereo44_q8.ovread.massif.txt"
 echo
-echo "== summary ($(date -u +%Y-%m-%d), $(nproc)-core $(uname -m))"
+echo "== summary ($(date -u +%Y-%m-%d), $(nproc)-core $(uname -m), $tremor_label)"
 cat "$summary"
 echo
 echo "raw outputs in $profiles"
