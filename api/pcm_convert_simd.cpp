@@ -59,24 +59,44 @@ pcm_converter simd_pcm_converter() { return convert_sse2; }
 
 namespace {
 
-inline int16x8_t narrow8(const std::int32_t *p) {
-    return vcombine_s16(vqshrn_n_s32(vld1q_s32(p), 9), vqshrn_n_s32(vld1q_s32(p + 4), 9));
+// vqshrn shifts right by 9 without rounding and saturates to 16 bits: the
+// portable clamp_sample, four samples at a time.
+inline int16x4_t narrow4(const std::int32_t *p) { return vqshrn_n_s32(vld1q_s32(p), 9); }
+
+// Eight frames per step, walking pointers so that loads and stores use
+// post-incremented addressing.
+int convert_mono(std::int16_t *out, const std::int32_t *in, int n) {
+    for (int blocks = n / 8; blocks > 0; --blocks, in += 8, out += 8) {
+        vst1_s16(out, narrow4(in));
+        vst1_s16(out + 4, narrow4(in + 4));
+    }
+    return n / 8 * 8;
+}
+
+// vst2 interleaves the two halves of a register pair, left then right, so the
+// narrowed samples are stored as they are, with no shuffles.
+int convert_stereo(std::int16_t *out, const std::int32_t *left,
+                   const std::int32_t *right, int n) {
+    for (int blocks = n / 8; blocks > 0; --blocks, left += 8, right += 8, out += 16) {
+        const int16x4x2_t first = {{narrow4(left), narrow4(right)}};
+        const int16x4x2_t second = {{narrow4(left + 4), narrow4(right + 4)}};
+        vst2_s16(out, first);
+        vst2_s16(out + 8, second);
+    }
+    return n / 8 * 8;
 }
 
 void convert_neon(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
-    int j = 0;
+    int done = 0;
     if (channels == 1) {
-        for (; j + 8 <= n; j += 8) vst1q_s16(out + j, narrow8(pcm[0] + j));
+        done = convert_mono(out, pcm[0], n);
     } else if (channels == 2) {
-        for (; j + 8 <= n; j += 8) {
-            int16x8x2_t frames = {{narrow8(pcm[0] + j), narrow8(pcm[1] + j)}};
-            vst2q_s16(out + 2 * j, frames);
-        }
+        done = convert_stereo(out, pcm[0], pcm[1], n);
     }
-    if (j == n) return;
+    if (done == n) return;
     const std::int32_t *rest[256];
-    for (int i = 0; i < channels; ++i) rest[i] = pcm[i] + j;
-    convert_pcm_portable(out + j * channels, rest, channels, n - j);
+    for (int i = 0; i < channels; ++i) rest[i] = pcm[i] + done;
+    convert_pcm_portable(out + done * channels, rest, channels, n - done);
 }
 
 }  // namespace
