@@ -61,7 +61,7 @@ void host_loop::deliver(std::int32_t got, std::uint64_t number, const qdx_ogg_wa
     }
     out_.write(buffer_.data(), static_cast<std::size_t>(got));
     const double seconds = static_cast<double>(out_.data_bytes()) / format.nAvgBytesPerSec;
-    progress_.update(seconds, static_cast<unsigned>(number), static_cast<unsigned>(plan_.plays));
+    progress_.update(seconds, number, plan_.plays);
 }
 
 }  // namespace
@@ -83,9 +83,12 @@ session_result run_session(const session_plan &plan, pcm_writer &out, progress_d
     const auto started = std::chrono::steady_clock::now();
     for (std::uint64_t number = 1; number <= plan.plays; ++number) {
         if (number > 1) {
-            if (qdx_ogg_replay(decoder.get()) != 0) throw tool_error(exit_status::internal, "the decoder refused to replay");
+            if (qdx_ogg_replay(decoder.get()) != 0) {
+                throw tool_error(exit_status::internal, "the decoder refused to replay");
+            }
             // The record is rewritten at a replay; a WAV file cannot follow a change.
-            if (!same_format(decoder.format(), result.format)) refuse_format_change(plan, result.format, decoder.format());
+            const qdx_ogg_wave_format now = decoder.format();
+            if (!same_format(now, result.format)) refuse_format_change(plan, result.format, now);
         }
         loop.play(decoder, number, result.format);
     }

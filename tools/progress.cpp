@@ -10,13 +10,16 @@ constexpr std::chrono::milliseconds update_interval{100};
 progress_display::progress_display(std::FILE *terminal, bool enabled)
     : terminal_(terminal), enabled_(enabled), next_(clock::now() + first_delay) {}
 
-void progress_display::update(double seconds, unsigned play, unsigned plays) {
+void progress_display::update(double seconds, std::uint64_t play, std::uint64_t plays) {
     if (!enabled_) return;
     const auto now = clock::now();
     if (now < next_) return;
     next_ = now + update_interval;
     std::fprintf(terminal_, "\r\033[Kdecoding: %.1f s of audio", seconds);
-    if (plays > 1) std::fprintf(terminal_, " (play %u of %u)", play, plays);
+    if (plays > 1) {
+        std::fprintf(terminal_, " (play %llu of %llu)", static_cast<unsigned long long>(play),
+                     static_cast<unsigned long long>(plays));
+    }
     std::fflush(terminal_);
     shown_ = true;
 }

@@ -6,6 +6,7 @@
 #define VELMORA_TOOLS_PROGRESS_H
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 class progress_display {
@@ -16,7 +17,7 @@ public:
     progress_display &operator=(const progress_display &) = delete;
 
     // seconds: audio decoded so far; play counts from 1 up to plays.
-    void update(double seconds, unsigned play, unsigned plays);
+    void update(double seconds, std::uint64_t play, std::uint64_t plays);
     // Erases the line, so what is printed next starts clean.
     void clear();
 
