@@ -14,7 +14,7 @@ set(VELMORA_TREMOR_SOURCE_DIR "" CACHE PATH "Unpacked Tremor source tree (empty:
 set(tremor_dir ${VELMORA_TREMOR_SOURCE_DIR})
 if(NOT tremor_dir)
   execute_process(
-    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fetch-source.sh libvorbisidec ${VELMORA_SOURCE_CACHE}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/fetch-source.sh libvorbisidec ${VELMORA_SOURCE_CACHE}
     RESULT_VARIABLE fetch_result
     OUTPUT_VARIABLE fetched_tree
     ERROR_VARIABLE fetch_errors
