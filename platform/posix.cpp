@@ -3,6 +3,10 @@
 // a mapping object is a duplicate descriptor (its own handle to close, as on
 // Windows); a view is preceded by one page that records its length, because
 // unmapping, as on Windows, is given the view pointer alone.
+// Offsets and sizes are 64-bit even on 32-bit targets, so files up to 4 GiB
+// open and their sizes read right.
+#define _FILE_OFFSET_BITS 64
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -184,7 +188,7 @@ plat_handle plat_create_file_mapping(plat_handle file, std::uint32_t protect) {
     int fd = descriptor_of(file);
     if (plat_fault_injected(PLAT_OP_MAPPING) || fd < 0 || protect != PLAT_PAGE_READONLY) return PLAT_NO_HANDLE;
     struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_size <= 0 || st.st_size > 0xFFFFFFFFLL) return PLAT_NO_HANDLE;
+    if (fstat(fd, &st) != 0 || st.st_size <= 0 || static_cast<unsigned long long>(st.st_size) > 0xFFFFFFFFull) return PLAT_NO_HANDLE;
     int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     return copy < 0 ? PLAT_NO_HANDLE : handle_of(copy);
 }
