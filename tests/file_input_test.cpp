@@ -131,8 +131,8 @@ TEST_P(file_kinds, StreamInsideJunkUpToEndOfFileReadsAndDropsTheTrailingJunk) {
     auto d = new_decoder();
     ASSERT_EQ(attach(d.get(), fixture_path("embedded.bin"), EMBEDDED_START, 0, 0), 0);
     EXPECT_EQ(decode_all(d.get()), reference_pcm("mono44.ogg"));
-    const std::uint32_t consumed_to = read() ? EMBEDDED_START + d->source1.position
-                                             : d->source1.position;
+    const std::uint32_t consumed_to =
+        read() ? EMBEDDED_START + d->source1.position : d->source1.position;
     EXPECT_EQ(consumed_to, EMBEDDED_FILE_SIZE);
 }
 
@@ -475,9 +475,9 @@ TEST_P(every_kind, AttachingAgainReleasesTheEarlierInput) {
     }
     {
         auto d = new_decoder();
-        ASSERT_EQ(attach_two(d.get(), GetParam(), fixture_path("intro.ogg"),
-                             fixture_path("loop.ogg")),
-                  0);
+        ASSERT_EQ(
+            attach_two(d.get(), GetParam(), fixture_path("intro.ogg"), fixture_path("loop.ogg")),
+            0);
         std::vector<std::uint8_t> ignored;
         std::string fault;
         checked_call(d.get(), 3000, &ignored, &fault);

@@ -14,7 +14,8 @@
 
 namespace {
 
-std::vector<std::uint8_t> decode_all(qdx_ogg_decoder *d, const length_rule &lengths = varying_length()) {
+std::vector<std::uint8_t> decode_all(qdx_ogg_decoder *d,
+                                     const length_rule &lengths = varying_length()) {
     decode_result r = decode_to_end(d, lengths);
     EXPECT_EQ(r.fault, "");
     EXPECT_TRUE(r.reached_eof);

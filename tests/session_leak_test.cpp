@@ -74,8 +74,9 @@ void session(int cycle, const std::string &missing) {
     decode_a_little(d);
     if (failing_resume) {
         fault_plan faults;
-        faults.fail(PLAT_OP_VIEW, two ? 1 : 0);  // with two, after source1 is reopened
-        qdx_ogg_resume(d);  // fails for mapped files
+        // Fails a mapped resume; with two sources, after source1 is reopened.
+        faults.fail(PLAT_OP_VIEW, two ? 1 : 0);
+        qdx_ogg_resume(d);
     }
     qdx_ogg_resume(d);
     decode_a_little(d);

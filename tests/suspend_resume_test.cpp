@@ -99,8 +99,9 @@ protected:
     moment when() const { return std::get<1>(GetParam()); }
     // Decodes up to the moment, suspends, makes the silent calls, resumes.
     std::vector<std::uint8_t> decode_and_suspend(qdx_ogg_decoder *dec) {
-        std::vector<std::uint8_t> heard = decode_until(
-            dec, call_length(when()), [this](const qdx_ogg_decoder &r) { return reached(r, when()); });
+        std::vector<std::uint8_t> heard =
+            decode_until(dec, call_length(when()),
+                         [this](const qdx_ogg_decoder &r) { return reached(r, when()); });
         heard_before = heard.size();
         EXPECT_EQ(qdx_ogg_suspend(dec), 0);
         const std::vector<std::uint8_t> silence = calls_while_suspended(dec);
@@ -113,7 +114,8 @@ protected:
 
 std::string interrupted_name(const ::testing::TestParamInfo<kind_and_moment> &info) {
     const bool mid_drain = std::get<1>(info.param) == moment::mid_drain;
-    return source_kind_name(std::get<0>(info.param)) + (mid_drain ? "_mid_drain" : "_between_refills");
+    return source_kind_name(std::get<0>(info.param)) +
+           (mid_drain ? "_mid_drain" : "_between_refills");
 }
 
 std::size_t silence_bytes() {
@@ -133,7 +135,8 @@ TEST_P(interrupted, OneSourceGoesOnAtTheSameSample) {
 }
 
 TEST_P(interrupted, TwoSourcesWhileTheFirstPlaysAndTheSecondIsUnread) {
-    ASSERT_EQ(attach_two(d.get(), kind(), fixture_path("stereo44.ogg"), fixture_path("loop.ogg")), 0);
+    ASSERT_EQ(attach_two(d.get(), kind(), fixture_path("stereo44.ogg"), fixture_path("loop.ogg")),
+              0);
     std::vector<std::uint8_t> heard = decode_and_suspend(d.get());
     if (kind() == source_kind::read_file) {
         EXPECT_EQ(file_offset_of(d->source2.file), 0);
@@ -147,7 +150,8 @@ TEST_P(interrupted, TwoSourcesWhileTheFirstPlaysAndTheSecondIsUnread) {
 }
 
 TEST_P(interrupted, TwoSourcesAfterTheSwitchToTheSecond) {
-    ASSERT_EQ(attach_two(d.get(), kind(), fixture_path("intro.ogg"), fixture_path("stereo44.ogg")), 0);
+    ASSERT_EQ(attach_two(d.get(), kind(), fixture_path("intro.ogg"), fixture_path("stereo44.ogg")),
+              0);
     EXPECT_EQ(decode_all(d.get()), reference_pcm("intro.ogg"));
     ASSERT_EQ(qdx_ogg_replay(d.get()), 0);
     std::vector<std::uint8_t> heard = decode_and_suspend(d.get());
@@ -171,7 +175,8 @@ TEST(suspended_sources, MappedFilesLoseViewMappingAndFileAndGetThemBack) {
     ASSERT_EQ(qdx_ogg_input_file_map2(d.get(), fixture_path("stereo44.ogg").c_str(), 0, 0,
                                       fixture_path("loop.ogg").c_str(), 100, 0),
               0);
-    decode_until(d.get(), 1001, [](const qdx_ogg_decoder &r) { return r.source1.position > 20000; });
+    decode_until(d.get(), 1001,
+                 [](const qdx_ogg_decoder &r) { return r.source1.position > 20000; });
     const std::uint32_t position1 = d->source1.position;
     const std::uint32_t end2 = d->source2.end;
     ASSERT_EQ(qdx_ogg_suspend(d.get()), 0);
@@ -197,8 +202,9 @@ TEST(suspended_sources, ReadFileAfterThreeRefillsResumesAtStartPlusTheBytesRead)
     constexpr std::uint32_t start = 4321;  // mono44.ogg inside embedded.bin
     auto d = new_decoder();
     ASSERT_EQ(qdx_ogg_input_file_open(d.get(), fixture_path("embedded.bin").c_str(), start, 0), 0);
-    std::vector<std::uint8_t> heard = decode_until(
-        d.get(), 500, [](const qdx_ogg_decoder &r) { return r.source1.position >= 3 * REFILL_CHUNK; });
+    std::vector<std::uint8_t> heard = decode_until(d.get(), 500, [](const qdx_ogg_decoder &r) {
+        return r.source1.position >= 3 * REFILL_CHUNK;
+    });
     ASSERT_EQ(d->source1.position, 24576u);
     ASSERT_EQ(qdx_ogg_suspend(d.get()), 0);
     EXPECT_EQ(d->source1.file, PLAT_NO_HANDLE);
@@ -227,7 +233,8 @@ std::string kind_test_name(const ::testing::TestParamInfo<source_kind> &info) {
 
 TEST_P(every_kind, SuspendTwiceOrResumeWhileRunningIsRefusedAndChangesNothing) {
     auto d = new_decoder();
-    ASSERT_EQ(attach_two(d.get(), GetParam(), fixture_path("intro.ogg"), fixture_path("loop.ogg")), 0);
+    ASSERT_EQ(attach_two(d.get(), GetParam(), fixture_path("intro.ogg"), fixture_path("loop.ogg")),
+              0);
     const std::vector<std::uint8_t> running = record_bytes(*d);
     EXPECT_EQ(qdx_ogg_resume(d.get()), -2);
     EXPECT_EQ(record_bytes(*d), running);
@@ -242,7 +249,8 @@ TEST_P(every_kind, SuspendTwiceOrResumeWhileRunningIsRefusedAndChangesNothing) {
 TEST_P(every_kind, FreeingASuspendedDecoderClosesNothingTwice) {
     const int fds_before = open_fd_count();
     auto d = new_decoder();
-    ASSERT_EQ(attach_two(d.get(), GetParam(), fixture_path("intro.ogg"), fixture_path("loop.ogg")), 0);
+    ASSERT_EQ(attach_two(d.get(), GetParam(), fixture_path("intro.ogg"), fixture_path("loop.ogg")),
+              0);
     ASSERT_EQ(qdx_ogg_suspend(d.get()), 0);
     EXPECT_EQ(open_fd_count(), fds_before);
     fd_sentinels sentinels;
@@ -282,8 +290,9 @@ protected:
     // Decodes into the middle of the first file, suspends and returns what
     // was heard.
     std::vector<std::uint8_t> decode_into_middle_and_suspend() {
-        std::vector<std::uint8_t> heard = decode_until(
-            d.get(), 1001, [](const qdx_ogg_decoder &r) { return bytes_taken(r) >= 2 * REFILL_CHUNK; });
+        std::vector<std::uint8_t> heard = decode_until(d.get(), 1001, [](const qdx_ogg_decoder &r) {
+            return bytes_taken(r) >= 2 * REFILL_CHUNK;
+        });
         EXPECT_EQ(qdx_ogg_suspend(d.get()), 0);
         return heard;
     }
@@ -373,7 +382,8 @@ TEST_F(changed_while_suspended, ShorterMappedFileIsNeverReadPastItsEnd) {
         ASSERT_EQ(qdx_ogg_input_file_map(d.get(), first.c_str(), 0, 0), 0);
         std::vector<std::uint8_t> heard = decode_into_middle_and_suspend();
         const std::uint32_t left_at = d->source1.position;
-        replace(first, std::vector<std::uint8_t>(first_bytes.begin(), first_bytes.begin() + new_size));
+        replace(first,
+                std::vector<std::uint8_t>(first_bytes.begin(), first_bytes.begin() + new_size));
         ASSERT_EQ(qdx_ogg_resume(d.get()), 0);
         EXPECT_LE(d->source1.end, new_size);
         const std::vector<std::uint8_t> rest = decode_all(d.get());

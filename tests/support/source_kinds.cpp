@@ -71,7 +71,8 @@ const std::vector<std::uint8_t> &reference_pcm(const std::string &fixture) {
     static std::map<std::string, std::vector<std::uint8_t>> decoded;
     auto found = decoded.find(fixture);
     if (found == decoded.end()) {
-        found = decoded.emplace(fixture, reference_decode(read_bytes(fixture_path(fixture))).pcm).first;
+        found =
+            decoded.emplace(fixture, reference_decode(read_bytes(fixture_path(fixture))).pcm).first;
     }
     return found->second;
 }
