@@ -111,7 +111,7 @@ constexpr int CRASH_IN_VELMORA = 5;
 
 // Where a crash may come from: inside Tremor, which uses most of its
 // allocations without checking them. Seen with Debian's libvorbisidec1
-// 1.2.1+git20180316 (about 860 of the 921 allocations of this session):
+// 1.2.1+git20180316 (886 of the 921 allocations of this session):
 //   vorbis_synthesis_headerin, for the comment and setup headers: codebooks,
 //     floors, residues and mappings unpacked into blocks it does not check;
 //   vorbis_synthesis_init: the window, transform and look-up tables of
