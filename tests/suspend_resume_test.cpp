@@ -354,6 +354,7 @@ TEST_F(changed_while_suspended, DeletedReadFileResumesAndEndsItsSource) {
     fs::remove(first);
     ASSERT_EQ(qdx_ogg_resume(d.get()), 0);
     EXPECT_EQ(d->suspended, 0);
+    EXPECT_EQ(d->source1.file, PLAT_INVALID_HANDLE);
     const std::vector<std::uint8_t> rest = decode_all(d.get());
     EXPECT_TRUE(is_prefix_of(joined({heard, rest}), reference_pcm("stereo44.ogg")));
     EXPECT_EQ(open_fd_count(), fds_before);
