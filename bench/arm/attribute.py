@@ -3,6 +3,11 @@
 code and the rest.
 
     attribute.py PROFILE MODULE OWN_ARCHIVE [--baseline PROFILE] [--top N]
+    attribute.py --callgrind CALLGRIND_OUT MODULE OWN_ARCHIVE
+
+The second form reads a callgrind profile of an x86-64 build instead
+(recorded with --demangle=no, collected inside the decode only): there a
+function is own by its name alone, wherever it was inlined.
 
 PROFILE comes from the plugin run with detail=<module's file name>. MODULE is
 that file (Velmora.ovl); its symbols place each block in a function. A
@@ -18,9 +23,12 @@ glue, then per-file counts and the busiest own functions.
 import argparse
 import bisect
 import os
+import re
 import subprocess
 
-NM = os.environ.get("NM", "arm-linux-gnueabihf-nm")
+# "  1,234 (0.5%)  file:function [object]"; code inlined from a header has no
+# object.
+CALLGRIND_LINE = re.compile(r"^\s*([\d,]+)\s+\([^)]*\)\s+\S*?:(\S+)(?: \[(.*)\])?$")
 
 
 def read_profile(path):
@@ -37,9 +45,9 @@ def read_profile(path):
     return total, files, blocks
 
 
-def function_symbols(binary):
+def function_symbols(binary, nm):
     """Sorted (start, end, name) of the functions and other code symbols."""
-    out = subprocess.run([NM, "--defined-only", "-S", binary], capture_output=True, text=True,
+    out = subprocess.run([nm, "--defined-only", "-S", binary], capture_output=True, text=True,
                          check=True).stdout
     symbols = []
     for line in out.splitlines():
@@ -52,11 +60,29 @@ def function_symbols(binary):
     return symbols
 
 
-def own_names(archive):
-    out = subprocess.run([NM, "--defined-only", archive], capture_output=True, text=True,
+def own_names(archive, nm):
+    out = subprocess.run([nm, "--defined-only", archive], capture_output=True, text=True,
                          check=True).stdout
     return {parts[2] for parts in (l.split() for l in out.splitlines())
             if len(parts) == 3 and parts[1] in "tTwW"}
+
+
+def callgrind_split(profile, own):
+    """Total and own instructions of a callgrind profile."""
+    out = subprocess.run(["callgrind_annotate", "--threshold=100", "--inclusive=no", profile],
+                         capture_output=True, text=True, check=True).stdout
+    total = own_total = 0
+    for line in out.splitlines():
+        if line.rstrip().endswith("PROGRAM TOTALS"):
+            total = int(line.split()[0].replace(",", ""))
+            continue
+        m = CALLGRIND_LINE.match(line)
+        if m and m.group(2) in own:
+            own_total += int(m.group(1).replace(",", ""))
+    print(f"total {total}")
+    print("baseline 0")
+    print(f"decode {total}")
+    print(f"own {own_total}")
 
 
 def main():
@@ -65,14 +91,20 @@ def main():
     parser.add_argument("module")
     parser.add_argument("own_archive")
     parser.add_argument("--baseline")
+    parser.add_argument("--callgrind", action="store_true")
     parser.add_argument("--top", type=int, default=5)
     args = parser.parse_args()
+    # The ARM cross binutils read the ARM builds; the host's read x86-64.
+    nm = os.environ.get("NM", "nm" if args.callgrind else "arm-linux-gnueabihf-nm")
+    if args.callgrind:
+        callgrind_split(args.profile, own_names(args.own_archive, nm))
+        return
 
     total, files, blocks = read_profile(args.profile)
     baseline = read_profile(args.baseline)[0] if args.baseline else 0
-    symbols = function_symbols(args.module)
+    symbols = function_symbols(args.module, nm)
     starts = [s[0] for s in symbols]
-    own = own_names(args.own_archive)
+    own = own_names(args.own_archive, nm)
 
     per_function, glue = {}, 0
     for addr, count in blocks:
