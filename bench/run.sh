@@ -164,7 +164,11 @@ sed -n '/^| bytes/,$p' "$profiles/stereo44_q8.velmora.massif.txt"
 echo
 sed -n '/^| bytes/,$p' "$profiles/stereo44_q8.ovread.massif.txt"
 echo
-echo "== summary ($(date -u +%Y-%m-%d), $(nproc)-core $(uname -m), $tremor_label)"
+revision="$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+if ! git -C "$root" diff --quiet HEAD -- api input platform CMakeLists.txt cmake 2>/dev/null; then
+    revision="$revision with local changes to the library"
+fi
+echo "== summary ($(date -u +%Y-%m-%d), $(nproc)-core $(uname -m), $tremor_label, library at $revision)"
 cat "$summary"
 echo
 echo "raw outputs in $profiles"
