@@ -31,7 +31,7 @@ HEAP_FUNCTIONS = {
     "pvalloc", "aligned_alloc", "posix_memalign",
 }
 MAPPING_FUNCTIONS = {"mmap", "mmap64"}
-NAME_SPEC = re.compile(r"^\((\d+)\)(?: (.*))?$")
+NAME_REFERENCE = re.compile(r"^\((\d+)\)(?: (.*))?$")
 
 
 def is_heap_function(name):
@@ -44,10 +44,10 @@ class NameTable:
     def __init__(self):
         self.names = {}
 
-    def resolve(self, spec):
-        match = NAME_SPEC.match(spec)
+    def resolve(self, text):
+        match = NAME_REFERENCE.match(text)
         if not match:
-            return spec
+            return text
         key, name = match.group(1), match.group(2)
         if name is not None:
             self.names[key] = name
