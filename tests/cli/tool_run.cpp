@@ -1,6 +1,10 @@
+// Processes are started with posix_spawn, not fork: the tests also run
+// under qemu-arm in cross builds, where a forked child does not survive.
 #include "tool_run.h"
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,33 +15,91 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
+
+extern char **environ;
 
 namespace {
 
-std::vector<char *> argv_of(const std::vector<std::string> &args) {
-    static std::string program = VELMORA_DECODE_PATH;
-    std::vector<char *> argv{program.data()};
-    for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-    return argv;
+// setpriv's words to drop to user, the launcher's (an emulator and its
+// options, in a cross build), the program, then args.
+std::vector<std::string> command_of(const std::vector<std::string> &args, const std::string &user = "") {
+    std::vector<std::string> command;
+    if (!user.empty()) {
+        const passwd *account = ::getpwnam(user.c_str());
+        if (account == nullptr) throw std::runtime_error("no user " + user);
+        command = {"setpriv", "--reuid", std::to_string(account->pw_uid), "--regid",
+                   std::to_string(account->pw_gid), "--clear-groups"};
+    }
+    std::istringstream launcher(VELMORA_DECODE_LAUNCHER);
+    for (std::string word; launcher >> word;) command.push_back(word);
+    command.push_back(VELMORA_DECODE_PATH);
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
 }
 
-// In the child, between fork and exec: only async-signal-safe calls.
-[[noreturn]] void exec_tool(char *const *argv, int out_fd, int err_fd, const run_settings &settings) {
-    const int null_fd = ::open("/dev/null", O_RDWR);
-    ::dup2(null_fd, STDIN_FILENO);
-    ::dup2(out_fd < 0 ? null_fd : out_fd, STDOUT_FILENO);
-    ::dup2(err_fd < 0 ? null_fd : err_fd, STDERR_FILENO);
-    if (!settings.directory.empty() && ::chdir(settings.directory.c_str()) != 0) ::_exit(126);
-    if (settings.file_size_limit != 0) {
-        const rlimit limit{static_cast<rlim_t>(settings.file_size_limit), static_cast<rlim_t>(settings.file_size_limit)};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+class spawn_actions {
+public:
+    spawn_actions() { posix_spawn_file_actions_init(&actions_); }
+    ~spawn_actions() { posix_spawn_file_actions_destroy(&actions_); }
+    spawn_actions(const spawn_actions &) = delete;
+    spawn_actions &operator=(const spawn_actions &) = delete;
+
+    // Standard input from /dev/null; output and errors to out_fd and
+    // err_fd, or to /dev/null when negative.
+    void redirect(int out_fd, int err_fd) {
+        posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        to(STDOUT_FILENO, out_fd);
+        to(STDERR_FILENO, err_fd);
     }
-    if (settings.user != 0 && (::setgid(settings.user) != 0 || ::setuid(settings.user) != 0)) ::_exit(126);
-    ::execv(argv[0], argv);
-    ::_exit(127);
+    void change_directory(const std::string &dir) {
+        if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions_, dir.c_str());
+    }
+    const posix_spawn_file_actions_t *get() const { return &actions_; }
+
+private:
+    void to(int target, int fd) {
+        if (fd >= 0) posix_spawn_file_actions_adddup2(&actions_, fd, target);
+        else posix_spawn_file_actions_addopen(&actions_, target, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_t actions_;
+};
+
+// The child inherits resource limits and ignored signals, so the limit is
+// set here around the spawn; a write past it then fails with EFBIG.
+class file_size_limit {
+public:
+    explicit file_size_limit(long bytes) : active_(bytes != 0) {
+        if (!active_) return;
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        const rlimit limit{static_cast<rlim_t>(bytes), previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~file_size_limit() {
+        if (!active_) return;
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+    file_size_limit(const file_size_limit &) = delete;
+    file_size_limit &operator=(const file_size_limit &) = delete;
+
+private:
+    bool active_;
+    rlimit previous_{};
+    void (*previous_handler_)(int) = SIG_DFL;
+};
+
+pid_t spawn(const std::vector<std::string> &command, const spawn_actions &actions) {
+    std::vector<char *> argv;
+    for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) {
+        throw std::runtime_error("cannot start " + command[0]);
+    }
+    return child;
 }
 
 std::string read_all(std::FILE *file) {
@@ -52,12 +114,17 @@ std::string read_all(std::FILE *file) {
 }  // namespace
 
 tool_outcome run_tool(const std::vector<std::string> &args, const run_settings &settings) {
-    std::vector<char *> argv = argv_of(args);
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
     if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
-    const pid_t child = ::fork();
-    if (child == 0) exec_tool(argv.data(), ::fileno(out), ::fileno(err), settings);
+    spawn_actions actions;
+    actions.redirect(::fileno(out), ::fileno(err));
+    actions.change_directory(settings.directory);
+    pid_t child = 0;
+    {
+        const file_size_limit limit(settings.file_size_limit);
+        child = spawn(command_of(args, settings.user), actions);
+    }
     int status = 0;
     ::waitpid(child, &status, 0);
     tool_outcome outcome;
@@ -71,10 +138,9 @@ tool_outcome run_tool(const std::vector<std::string> &args, const run_settings &
 }
 
 pid_t start_tool(const std::vector<std::string> &args) {
-    std::vector<char *> argv = argv_of(args);
-    const pid_t child = ::fork();
-    if (child == 0) exec_tool(argv.data(), -1, -1, run_settings{});
-    return child;
+    spawn_actions actions;
+    actions.redirect(-1, -1);
+    return spawn(command_of(args), actions);
 }
 
 std::string file_text(const std::string &path) {

@@ -16,9 +16,9 @@ struct tool_outcome {
 };
 
 struct run_settings {
-    std::string directory;       // working directory; empty: the test's own
-    uid_t user = 0;              // nonzero: run as this user (the test must be root)
-    long file_size_limit = 0;    // nonzero: RLIMIT_FSIZE in bytes, writes past it fail
+    std::string directory;     // working directory; empty: the test's own
+    std::string user;          // not empty: run as this user via setpriv (the test must be root)
+    long file_size_limit = 0;  // nonzero: RLIMIT_FSIZE in bytes, writes past it fail
 };
 
 // Runs the tool with args and waits for it; standard input is /dev/null.
