@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Each fuzzer for a bounded time (VELMORA_FUZZ_SECONDS, 75 s by default), one
+# process at a time, built with clang's libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer. Seeds: the fixtures, the shared test vectors and
+# fuzz/regressions. A broken promise, crash, leak or hang fails the step and
+# leaves the input in build/fuzz-ci/artifacts/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+build="$root/build/fuzz-ci"
+seconds="${VELMORA_FUZZ_SECONDS:-75}"
+
+missing=()
+for p in clang libclang-rt-14-dev; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELMORA_BUILD_FUZZERS=ON -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_TESTS=OFF \
+    -DVELMORA_BUILD_TOOLS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 --target fuzz_memory_decode fuzz_host_session
+
+for name in fuzz_memory_decode fuzz_host_session; do
+    log="$build/$name.log"
+    if ! bash "$root/fuzz/run_fuzzer.sh" "$build" "$name" "$seconds" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "$name: broke a promise; input kept in $build/artifacts/$name/"
+        exit 1
+    fi
+    grep -E "^stat::(number_of_executed_units|average_exec_per_sec)|DONE" "$log" | sed "s/^/$name: /"
+done
