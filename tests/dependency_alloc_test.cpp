@@ -34,6 +34,7 @@
 #include <execinfo.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <tremor/ivorbiscodec.h>
 #include <unistd.h>
 #include <valgrind/valgrind.h>
 
@@ -41,7 +42,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -273,7 +273,17 @@ long stride() {
     return RUNNING_ON_VALGRIND ? 15 : 1;
 }
 
+// A crash is told apart by the shared library it happens in, so Tremor
+// compiled into the program (the ARM and low-accuracy builds) cannot be.
+bool tremor_is_shared() {
+    return in_library(reinterpret_cast<const void *>(&vorbis_synthesis_init), TOLERATED_LIBRARY);
+}
+
 TEST(dependency_allocations, EachFailingAllocationIsAnsweredOrIsAKnownDependencyCrash) {
+    if (!tremor_is_shared()) {
+        GTEST_SKIP() << "Tremor is linked into the program: a crash inside it cannot be told from one in "
+                        "Velmora; the native and valgrind builds run this test";
+    }
     // short.ogg: a whole stream in one refill, so the count stays small
     // while every kind of allocation still comes.
     const std::vector<std::uint8_t> stream = read_bytes(fixture_path("short.ogg"));
