@@ -280,6 +280,11 @@ bool tremor_is_shared() {
 }
 
 TEST(dependency_allocations, EachFailingAllocationIsAnsweredOrIsAKnownDependencyCrash) {
+#if !defined(__x86_64__)
+    // Under qemu-arm the children do not get as far as the crash report.
+    GTEST_SKIP() << "crashes inside Tremor are told apart on x86-64 only; the native and valgrind "
+                    "builds run this test";
+#endif
     if (!tremor_is_shared()) {
         GTEST_SKIP() << "Tremor is linked into the program: a crash inside it cannot be told from one in "
                         "Velmora; the native and valgrind builds run this test";
