@@ -1,8 +1,10 @@
 // SIMD conversion: the shift and the clamp are one saturating narrowing step
 // (SSE2 packs after an arithmetic shift; NEON's vqshrn), and interleaving is
-// done in registers, eight frames at a time. Channel counts other than one and
-// two, and the last few frames of a batch, take the portable loop.
+// done in registers. The last few frames of a batch, and on NEON channel counts
+// other than one and two, take the portable loop.
 #include "api/pcm_convert.h"
+
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -37,12 +39,55 @@ int convert_stereo(std::int16_t *out, const std::int32_t *left,
     return j;
 }
 
+inline void store_unit(std::int16_t *out, __m128i v) {
+    const std::int32_t unit = _mm_cvtsi128_si32(v);
+    std::memcpy(out, &unit, sizeof unit);
+}
+
+// Channels i and i + 1 of four frames: interleaved and narrowed as in the
+// stereo path, then each frame's pair stored as one 32-bit unit.
+void convert_channel_pair(std::int16_t *out, const std::int32_t *a, const std::int32_t *b,
+                          int channels) {
+    const __m128i x = load_shifted(a);
+    const __m128i y = load_shifted(b);
+    __m128i pairs = _mm_packs_epi32(_mm_unpacklo_epi32(x, y), _mm_unpackhi_epi32(x, y));
+    for (int k = 0; k < 4; ++k, pairs = _mm_srli_si128(pairs, 4)) {
+        store_unit(out + k * channels, pairs);
+    }
+}
+
+// The last channel of an odd count, four frames.
+void convert_lone_channel(std::int16_t *out, const std::int32_t *a, int channels) {
+    const __m128i x = load_shifted(a);
+    const __m128i narrowed = _mm_packs_epi32(x, x);
+    out[0] = static_cast<std::int16_t>(_mm_extract_epi16(narrowed, 0));
+    out[channels] = static_cast<std::int16_t>(_mm_extract_epi16(narrowed, 1));
+    out[2 * channels] = static_cast<std::int16_t>(_mm_extract_epi16(narrowed, 2));
+    out[3 * channels] = static_cast<std::int16_t>(_mm_extract_epi16(narrowed, 3));
+}
+
+// Any other channel count, four frames per step, two channels at a time.
+int convert_multichannel(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
+    int j = 0;
+    for (; j + 4 <= n; j += 4) {
+        std::int16_t *frames = out + j * channels;
+        int i = 0;
+        for (; i + 2 <= channels; i += 2) {
+            convert_channel_pair(frames + i, pcm[i] + j, pcm[i + 1] + j, channels);
+        }
+        if (i < channels) convert_lone_channel(frames + i, pcm[i] + j, channels);
+    }
+    return j;
+}
+
 void convert_sse2(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
     int done = 0;
     if (channels == 1) {
         done = convert_mono(out, pcm[0], n);
     } else if (channels == 2) {
         done = convert_stereo(out, pcm[0], pcm[1], n);
+    } else {
+        done = convert_multichannel(out, pcm, channels, n);
     }
     if (done == n) return;
     const std::int32_t *rest[256];
