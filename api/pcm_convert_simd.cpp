@@ -131,12 +131,36 @@ int convert_stereo(std::int16_t *out, const std::int32_t *left,
     return n / 8 * 8;
 }
 
+// Other channel counts (5.1 streams and the like): each channel is narrowed
+// four samples at a time and its lanes stored a frame apart, the pointer
+// stepping one frame after each store (post-incremented by a register).
+int convert_strided(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
+    for (int i = 0; i < channels; ++i) {
+        const std::int32_t *in = pcm[i];
+        std::int16_t *to = out + i;
+        for (int blocks = n / 4; blocks > 0; --blocks, in += 4) {
+            const int16x4_t v = narrow4(in);
+            vst1_lane_s16(to, v, 0);
+            to += channels;
+            vst1_lane_s16(to, v, 1);
+            to += channels;
+            vst1_lane_s16(to, v, 2);
+            to += channels;
+            vst1_lane_s16(to, v, 3);
+            to += channels;
+        }
+    }
+    return n / 4 * 4;
+}
+
 void convert_neon(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
-    int done = 0;
+    int done;
     if (channels == 1) {
         done = convert_mono(out, pcm[0], n);
     } else if (channels == 2) {
         done = convert_stereo(out, pcm[0], pcm[1], n);
+    } else {
+        done = convert_strided(out, pcm, channels, n);
     }
     if (done == n) return;
     const std::int32_t *rest[256];
