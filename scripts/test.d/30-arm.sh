@@ -21,4 +21,9 @@ fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabihf.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF "${tremor[@]}" >/dev/null
 cmake --build "$build" -j2
-ctest --test-dir "$build" --output-on-failure -j2
+# The dependency-allocation test tells tolerated crashes inside Tremor by the
+# shared library's name (libvorbisidec), which a statically linked Tremor
+# does not have, and under qemu-arm its crash reporter (backtrace() in a
+# signal handler) itself dies; it runs in the native steps.
+echo "30-arm: dependency_allocations left to the native steps (static Tremor; backtrace in a signal handler fails under qemu-arm)"
+ctest --test-dir "$build" --output-on-failure -j2 -E '^dependency_allocations[.]'

@@ -14,4 +14,8 @@ fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF \
     -DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON -DVELMORA_TREMOR_SOURCE_DIR="$tree" >/dev/null
 cmake --build "$build" -j2
-ctest --test-dir "$build" --output-on-failure -j2
+# The dependency-allocation test tells tolerated crashes inside Tremor by the
+# shared library's name (libvorbisidec), which a statically linked Tremor
+# does not have; it runs in the steps that use the packaged Tremor.
+echo "40-lowacc: dependency_allocations left to the packaged-Tremor steps (static Tremor has no libvorbisidec to recognise)"
+ctest --test-dir "$build" --output-on-failure -j2 -E '^dependency_allocations[.]'
