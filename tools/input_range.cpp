@@ -1,14 +1,11 @@
 #include "input_range.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "exit_status.h"
+#include "os.h"
 #include "velmora.h"
 
 namespace {
@@ -22,10 +19,10 @@ std::string shown(const std::string &path) {
 
 class open_file {
 public:
-    explicit open_file(const std::string &path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit open_file(const std::string &path) : fd_(open_input(path)) {
         if (fd_ < 0) refuse("cannot open " + shown(path) + ": " + std::strerror(errno));
     }
-    ~open_file() { ::close(fd_); }
+    ~open_file() { close_input(fd_); }
     open_file(const open_file &) = delete;
     open_file &operator=(const open_file &) = delete;
     int fd() const { return fd_; }
@@ -37,15 +34,13 @@ private:
 // The size of a file the decoder can take whole: regular, non-empty, with
 // offsets that fit its 32 bits.
 std::uint32_t usable_size(const open_file &file, const std::string &path) {
-    struct stat info {};
-    if (::fstat(file.fd(), &info) != 0) refuse("cannot examine " + shown(path) + ": " + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) refuse(shown(path) + " is a directory");
-    if (!S_ISREG(info.st_mode)) refuse(shown(path) + " is not a regular file");
-    if (info.st_size == 0) refuse(shown(path) + " is empty");
-    if (static_cast<std::uint64_t>(info.st_size) > UINT32_MAX) {
-        refuse(shown(path) + " is 4 GiB or more; the decoder takes 32-bit offsets");
-    }
-    return static_cast<std::uint32_t>(info.st_size);
+    file_facts facts;
+    if (!facts_of(file.fd(), facts)) refuse("cannot examine " + shown(path) + ": " + std::strerror(errno));
+    if (facts.kind == file_kind::directory) refuse(shown(path) + " is a directory");
+    if (facts.kind != file_kind::regular) refuse(shown(path) + " is not a regular file");
+    if (facts.size == 0) refuse(shown(path) + " is empty");
+    if (facts.size > UINT32_MAX) refuse(shown(path) + " is 4 GiB or more; the decoder takes 32-bit offsets");
+    return static_cast<std::uint32_t>(facts.size);
 }
 
 std::uint32_t range_end(const std::string &path, std::uint32_t size, std::uint32_t start,
@@ -81,9 +76,7 @@ std::vector<std::uint8_t> read_range(const input_range &range, std::size_t most_
     std::vector<std::uint8_t> bytes(std::min<std::size_t>(range.bytes(), most_bytes));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::pread(file.fd(), bytes.data() + done, bytes.size() - done,
-                                    static_cast<off_t>(range.start + done));
-        if (got < 0 && errno == EINTR) continue;
+        const long long got = read_at(file.fd(), bytes.data() + done, bytes.size() - done, range.start + done);
         if (got < 0) refuse("cannot read " + shown(range.path) + ": " + std::strerror(errno));
         if (got == 0) refuse(shown(range.path) + " became shorter while being read");
         done += static_cast<std::size_t>(got);

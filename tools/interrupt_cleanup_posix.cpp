@@ -1,9 +1,12 @@
+// Interrupt cleanup on POSIX systems: SIGINT, SIGTERM and SIGHUP.
 #include "interrupt_cleanup.h"
 
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
+
+#include "os.h"
 
 namespace {
 
@@ -51,15 +54,15 @@ private:
 
 // Creating and arming happen with the interrupts held, so none can fall
 // between the two and leave the file behind.
-int create_removed_on_interrupt(std::string &pattern) {
+std::FILE *create_removed_on_interrupt(std::string &pattern) {
     install_handlers_once();
     const interrupts_held held;
-    const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0 && pattern.size() < sizeof pending_path) {
+    std::FILE *file = create_new_file(pattern);
+    if (file != nullptr && pattern.size() < sizeof pending_path) {
         std::memcpy(pending_path, pattern.c_str(), pattern.size() + 1);
         armed = 1;
     }
-    return fd;
+    return file;
 }
 
 void keep_on_interrupt() { armed = 0; }

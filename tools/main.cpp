@@ -1,14 +1,12 @@
 // velmora-decode: decodes an Ogg Vorbis file into a WAV file through the
 // Velmora module, the way any host does: the public header and nothing else.
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <new>
 
 #include "decode_session.h"
 #include "exit_status.h"
 #include "options.h"
+#include "os.h"
 #include "output_file.h"
 #include "pcm_writer.h"
 #include "progress.h"
@@ -39,7 +37,7 @@ void decode(const decode_options &o) {
     pcm_writer writer(file, o.raw);
     session_result result;
     {
-        progress_display progress(stderr, ::isatty(STDERR_FILENO) != 0);
+        progress_display progress(stderr, can_rewrite_line(stderr));
         result = run_session(plan, writer, progress);
     }
     writer.finish();
@@ -55,9 +53,7 @@ int fail(exit_status status, const char *message) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    // A reader that goes away becomes a write error with a message, not a
-    // silent death by SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
+    survive_closed_pipes();
     try {
         const command cmd = parse_command_line(argc, argv);
         if (cmd.what == command::action::print_and_exit) {

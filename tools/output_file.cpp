@@ -1,42 +1,19 @@
 #include "output_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "exit_status.h"
 #include "interrupt_cleanup.h"
-
-namespace {
-
-enum class existing { none, regular, directory, special };
-
-existing what_is_at(const std::string &path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return existing::none;
-    if (S_ISREG(info.st_mode)) return existing::regular;
-    return S_ISDIR(info.st_mode) ? existing::directory : existing::special;
-}
-
-// mkstemp creates files readable by the owner only; the output should get
-// the permissions any new file of the user's gets.
-void apply_umask(int fd) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-}
-
-}  // namespace
+#include "os.h"
 
 // A device or pipe named as output (/dev/null, a fifo) is written like
 // standard output: renaming a file over it would replace the device.
 output_file::output_file(const std::string &path, bool needs_rewrite) : path_(path) {
-    const existing target = path == "-" ? existing::special : what_is_at(path);
-    if (target == existing::directory) throw tool_error(exit_status::output, "cannot write " + path + ": it is a directory");
+    const file_kind target = path == "-" ? file_kind::special : kind_at(path);
+    if (target == file_kind::directory) throw tool_error(exit_status::output, "cannot write " + path + ": it is a directory");
     try {
-        if (target == existing::special) {
+        if (target == file_kind::special) {
             open_stream(needs_rewrite);
         } else {
             open_beside(path);
@@ -55,32 +32,27 @@ void output_file::release() noexcept {
     if (stream_ != nullptr && stream_ != stdout) std::fclose(stream_);
     file_ = stream_ = nullptr;
     if (!temp_path_.empty() && !committed_) {
-        ::unlink(temp_path_.c_str());
+        std::remove(temp_path_.c_str());
         keep_on_interrupt();
     }
 }
 
 void output_file::open_beside(const std::string &path) {
     std::string pattern = path + ".XXXXXX";
-    const int fd = create_removed_on_interrupt(pattern);
-    if (fd < 0) fail("create");
+    file_ = create_removed_on_interrupt(pattern);
+    if (file_ == nullptr) fail("create");
     temp_path_ = pattern;
-    apply_umask(fd);
-    file_ = ::fdopen(fd, "wb");
-    if (file_ == nullptr) {
-        ::close(fd);
-        fail("open");
-    }
 }
 
 void output_file::open_stream(bool needs_rewrite) {
     stream_ = path_ == "-" ? stdout : std::fopen(path_.c_str(), "wb");
     if (stream_ == nullptr) fail("open");
-    if (::isatty(::fileno(stream_))) {
+    use_binary_mode(stream_);
+    if (is_terminal(stream_)) {
         throw tool_error(exit_status::output, "will not write PCM to a terminal; redirect it or name an output file");
     }
     spooled_ = needs_rewrite;
-    file_ = spooled_ ? std::tmpfile() : stream_;
+    file_ = spooled_ ? open_spool() : stream_;
     if (file_ == nullptr) fail("create a spool file for");
 }
 
@@ -95,13 +67,17 @@ void output_file::rewrite_start(const void *bytes, std::size_t size) {
 }
 
 // The rename comes last, after the data is on disk, so the name never
-// points at an incomplete file, even after a power cut.
+// points at an incomplete file, even after a power cut. The file is closed
+// first: Windows renames no open file.
 void output_file::commit() {
     if (spooled_) copy_spool_out();
     if (std::fflush(stream_ != nullptr ? stream_ : file_) != 0) fail("write");
     if (temp_path_.empty()) return;
-    if (::fsync(::fileno(file_)) != 0) fail("write");
-    if (::rename(temp_path_.c_str(), path_.c_str()) != 0) fail("rename the finished file to");
+    if (!flush_to_disk(file_)) fail("write");
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0) fail("write");
+    if (!replace_file(temp_path_, path_)) fail("rename the finished file to");
     committed_ = true;
     keep_on_interrupt();
 }
