@@ -10,8 +10,8 @@ constexpr std::uint8_t PATTERN = 0xA5;
 constexpr std::size_t GUARD_BYTES = 64;
 
 // Odd, even, tiny, one batch, more than a batch.
-constexpr std::int32_t LENGTH_CHOICES[] = {1,    2,    3,    4,     5,     7,     64,    511,
-                                           1000, 4095, 4096, 8191,  8192,  16384, 30001, 65536};
+constexpr std::int32_t LENGTH_CHOICES[] = {1,    2,    3,    4,    5,    7,     64,    511,
+                                           1000, 4095, 4096, 8191, 8192, 16384, 30001, 65536};
 
 std::int32_t frame_bytes(qdx_ogg_decoder *d) {
     const qdx_ogg_wave_format *format = qdx_ogg_pcm_format(d);
@@ -47,7 +47,8 @@ std::uint8_t *checked_calls::prepare(std::int32_t length) {
 void checked_calls::check_untouched_from(std::size_t from, std::int32_t length) {
     const std::size_t room = static_cast<std::size_t>(length) + QDX_OGG_MAX_OVERRUN + GUARD_BYTES;
     for (std::size_t i = from; i < room; ++i) {
-        if (buffer_[i] != PATTERN) fuzz_fail("byte written past the returned count", static_cast<long long>(i));
+        if (buffer_[i] != PATTERN)
+            fuzz_fail("byte written past the returned count", static_cast<long long>(i));
     }
 }
 

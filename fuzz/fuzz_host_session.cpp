@@ -138,11 +138,13 @@ std::int32_t host_session::attach() {
     switch (kind_) {
         case kind::memory: return attach_memory();
         case kind::read_file:
-            return two_sources_ ? qdx_ogg_input_file_open2(d_, first, a.start, a.bound, second, b.start, b.bound)
-                                : qdx_ogg_input_file_open(d_, first, a.start, a.bound);
+            return two_sources_
+                       ? qdx_ogg_input_file_open2(d_, first, a.start, a.bound, second, b.start, b.bound)
+                       : qdx_ogg_input_file_open(d_, first, a.start, a.bound);
         case kind::mapped_file:
-            return two_sources_ ? qdx_ogg_input_file_map2(d_, first, a.start, a.bound, second, b.start, b.bound)
-                                : qdx_ogg_input_file_map(d_, first, a.start, a.bound);
+            return two_sources_
+                       ? qdx_ogg_input_file_map2(d_, first, a.start, a.bound, second, b.start, b.bound)
+                       : qdx_ogg_input_file_map(d_, first, a.start, a.bound);
     }
     return -1;
 }
@@ -166,7 +168,7 @@ void host_session::decode_one() {
 
 // The documented host loop: call until eof reports 1.
 void host_session::decode_to_end() {
-    if (suspended_) return;  // silence until resume; the loop would not end
+    if (suspended_) return;               // silence until resume; the loop would not end
     if (!started_ && !replayed_) return;  // a host does not decode a refused input
     const std::size_t bytes = stream_.size() + 2 * 8192;
     calls_.decode_to_end(d_, lengths_, bytes);
@@ -218,11 +220,15 @@ void host_session::check_queries() {
 }
 
 void host_session::step(std::uint32_t op) {
-    static const char *const names[] = {"decode", "decode", "decode", "decode", "decode to end", "replay",
-                                        "suspend", "resume", "change file", "attach again", "queries"};
+    static const char *const names[] = {"decode",        "decode",       "decode",  "decode",
+                                        "decode to end", "replay",       "suspend", "resume",
+                                        "change file",   "attach again", "queries"};
     trace(names[op], qdx_ogg_eof(d_));
     switch (op) {
-        case 0: case 1: case 2: case 3: decode_one(); break;
+        case 0:
+        case 1:
+        case 2:
+        case 3: decode_one(); break;
         case 4: decode_to_end(); break;
         case 5: replay(); break;
         case 6: suspend(); break;
@@ -249,7 +255,9 @@ void host_session::run() {
     d_ = qdx_ogg_create();
     fuzz_require(d_ != nullptr, "create failed without a fault");
     const std::int32_t result = attach();
-    trace(kind_ == kind::memory ? "memory input" : kind_ == kind::read_file ? "read input" : "mapped input",
+    trace(kind_ == kind::memory      ? "memory input"
+          : kind_ == kind::read_file ? "read input"
+                                     : "mapped input",
           result);
     trace("start 1", plans_[0].start);
     trace("bound 1", plans_[0].bound);

@@ -50,7 +50,9 @@ void session_files::truncate(int which, std::size_t size) const {
     }
 }
 
-void session_files::remove(int which) const { unlink(path(which).c_str()); }
+void session_files::remove(int which) const {
+    unlink(path(which).c_str());
+}
 
 int session_files::lowest_free_descriptor() {
     const int probe = fcntl(0, F_DUPFD_CLOEXEC, 0);

@@ -61,9 +61,9 @@ namespace {
 
 struct allocation_plan {
     bool armed = false;
-    long seen = 0;          // allocations since armed
-    long failing = -1;      // which one fails, from 0; -1: none
-    long outstanding = 0;   // blocks allocated minus blocks freed since armed
+    long seen = 0;         // allocations since armed
+    long failing = -1;     // which one fails, from 0; -1: none
+    long outstanding = 0;  // blocks allocated minus blocks freed since armed
 };
 allocation_plan plan;
 
@@ -127,7 +127,8 @@ const char *const TOLERATED_LIBRARY = "libvorbisidec";
 
 bool in_library(const void *address, const char *name) {
     Dl_info info;
-    return dladdr(address, &info) != 0 && info.dli_fname != nullptr && std::strstr(info.dli_fname, name) != nullptr;
+    return dladdr(address, &info) != 0 && info.dli_fname != nullptr &&
+           std::strstr(info.dli_fname, name) != nullptr;
 }
 
 bool in_dependency(const void *address) {
@@ -144,17 +145,19 @@ void report_crash(int signal_number, siginfo_t *, void *) {
         if (dladdr(frames[i], &info) == 0 || info.dli_fname == nullptr) continue;
         // The C library's routines (memset, memcpy; under valgrind its
         // replacements) are called from where the fault really is.
-        if (std::strstr(info.dli_fname, "libc.so") != nullptr || std::strstr(info.dli_fname, "vgpreload") != nullptr) {
+        if (std::strstr(info.dli_fname, "libc.so") != nullptr ||
+            std::strstr(info.dli_fname, "vgpreload") != nullptr) {
             continue;
         }
         const bool dependency = in_dependency(frames[i]);
         const char *library = std::strrchr(info.dli_fname, '/');
         char line[256];
-        const int n = std::snprintf(
-            line, sizeof line, "crash-site: signal %d in %s %s+%#lx\n", signal_number, library ? library + 1 : info.dli_fname,
-            info.dli_sname ? info.dli_sname : "",
-            static_cast<unsigned long>(static_cast<char *>(frames[i]) -
-                                       static_cast<char *>(info.dli_sname ? info.dli_saddr : info.dli_fbase)));
+        const int n =
+            std::snprintf(line, sizeof line, "crash-site: signal %d in %s %s+%#lx\n", signal_number,
+                          library ? library + 1 : info.dli_fname, info.dli_sname ? info.dli_sname : "",
+                          static_cast<unsigned long>(
+                              static_cast<char *>(frames[i]) -
+                              static_cast<char *>(info.dli_sname ? info.dli_saddr : info.dli_fbase)));
         if (write(STDERR_FILENO, line, static_cast<std::size_t>(n)) < 0) break;
         _exit(dependency ? CRASH_IN_DEPENDENCY : CRASH_IN_VELMORA);
     }
@@ -248,7 +251,8 @@ child_outcome run_with_failing(long allocation, const std::vector<std::uint8_t> 
     close(pipe_fds[1]);
     std::string report;
     char chunk[256];
-    for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) report.append(chunk, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;)
+        report.append(chunk, static_cast<std::size_t>(n));
     close(pipe_fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
@@ -306,7 +310,8 @@ TEST(dependency_allocations, EachFailingAllocationIsAnsweredOrIsAKnownDependency
     std::map<std::string, std::vector<long>> tolerated;
     for (long n = 0; n < total; n += stride()) {
         const child_outcome outcome = run_with_failing(n, stream);
-        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total) + ": " + outcome.report);
+        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total) + ": " +
+                     outcome.report);
         const std::string site = crash_site_of(outcome.report);
         if (site.empty()) {
             EXPECT_EQ(outcome.code, CLEAN);
@@ -322,9 +327,10 @@ TEST(dependency_allocations, EachFailingAllocationIsAnsweredOrIsAKnownDependency
         std::printf("crash inside %s when allocation %ld..%ld fails (%zu cases)\n", site.c_str(),
                     allocations.front(), allocations.back(), allocations.size());
     }
-    std::printf("%ld allocations in a session, every %ld made to fail: %zu end in a crash inside Tremor "
-                "at %zu places (VELMORA_ALLOC_SITES=1 lists them), the rest are answered\n",
-                total, stride(), crashes, tolerated.size());
+    std::printf(
+        "%ld allocations in a session, every %ld made to fail: %zu end in a crash inside Tremor "
+        "at %zu places (VELMORA_ALLOC_SITES=1 lists them), the rest are answered\n",
+        total, stride(), crashes, tolerated.size());
 }
 
 }  // namespace

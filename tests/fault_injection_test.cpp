@@ -37,8 +37,8 @@ using bytes = std::vector<std::uint8_t>;
 // Where in a session a platform call was made.
 enum class step { create, attach, decode, suspend, resume, retry_resume, replay, free_decoder };
 
-const char *const step_names[] = {"create", "attach", "decode", "suspend", "resume", "retry resume",
-                                  "replay", "free"};
+const char *const step_names[] = {"create", "attach",       "decode", "suspend",
+                                  "resume", "retry resume", "replay", "free"};
 const char *const op_names[] = {"alloc", "to_wide", "open", "open_for_mapping", "seek",
                                 "read",  "mapping", "view", "file_size",        "find"};
 
@@ -46,7 +46,7 @@ const char *const op_names[] = {"alloc", "to_wide", "open", "open_for_mapping", 
 // a read lets fewer bytes through. Records the step the failure came in.
 struct injection {
     plat_op op = PLAT_OP_COUNT;
-    int call = -1;                // which call of op fails, from 0
+    int call = -1;                 // which call of op fails, from 0
     std::uint32_t read_limit = 0;  // bytes a failing read still delivers
 };
 
@@ -197,7 +197,9 @@ bool is_prefix(const bytes &part, const bytes &whole) {
 // valgrind see every byte.
 constexpr long HEAP_NOISE_BYTES = 16 * 1024;
 
-long heap_in_use() { return static_cast<long>(mallinfo2().uordblks); }
+long heap_in_use() {
+    return static_cast<long>(mallinfo2().uordblks);
+}
 
 // Operations whose failure while attaching must refuse the input.
 bool refuses_input(plat_op op) {
@@ -293,7 +295,8 @@ protected:
         if (planned.op == PLAT_OP_SEEK && hit_in == step::resume) return;
         EXPECT_TRUE(is_prefix(r.before_replay, clean.before_replay)) << "before the replay";
         EXPECT_TRUE(is_prefix(r.after_replay, clean.after_replay)) << "after the replay";
-        if (!refuses_input(planned.op) && planned.op != PLAT_OP_SEEK && !(hit_in == step::resume && !mapped)) {
+        if (!refuses_input(planned.op) && planned.op != PLAT_OP_SEEK &&
+            !(hit_in == step::resume && !mapped)) {
             EXPECT_EQ(r.before_replay, clean.before_replay) << "a survivable failure changed the sound";
             EXPECT_EQ(r.after_replay, clean.after_replay) << "a survivable failure changed the sound";
         }

@@ -172,7 +172,8 @@ std::size_t largest_partial_audio_packet(const bytes &stream) {
         first = false;
         ogg_stream_pagein(&os, &page);
         while (ogg_stream_packetout(&os, &packet) == 1) ++packets;
-        if (packets >= 3) largest = std::max(largest, static_cast<std::size_t>(os.body_fill - os.body_returned));
+        if (packets >= 3)
+            largest = std::max(largest, static_cast<std::size_t>(os.body_fill - os.body_returned));
     }
     if (!first) ogg_stream_clear(&os);
     ogg_sync_clear(&sync);
@@ -181,7 +182,7 @@ std::size_t largest_partial_audio_packet(const bytes &stream) {
 
 TEST(packet_limit, NeverDropsAPacketOfALegalStream) {
     std::vector<std::string> files = {fixture_path("mono44.ogg"), fixture_path("stereo44.ogg"),
-                                      fixture_path("six48.ogg"),  fixture_path("sample.ogg"),
+                                      fixture_path("six48.ogg"), fixture_path("sample.ogg"),
                                       fixture_path("three.ogg")};
     for (const std::string &file : ogg_files_in(shared_testdata_dir("vorbis-vectors"))) files.push_back(file);
     for (const std::string &file : files) {

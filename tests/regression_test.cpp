@@ -36,7 +36,9 @@ std::string name_of(const std::string &path) {
     return name;
 }
 
-std::vector<std::string> malformed_files() { return ogg_files_in(shared_testdata_dir(MALFORMED)); }
+std::vector<std::string> malformed_files() {
+    return ogg_files_in(shared_testdata_dir(MALFORMED));
+}
 
 std::vector<std::uint8_t> bytes_in_form(const std::string &path, form f) {
     std::vector<std::uint8_t> bytes = read_bytes(path);
@@ -95,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(, malformed_input,
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(malformed_input);
 
 TEST(malformed_inputs, ArePresent) {
-    if (shared_testdata_dir(MALFORMED).empty()) GTEST_SKIP() << "../shared/testdata/" << MALFORMED << " is absent";
+    if (shared_testdata_dir(MALFORMED).empty())
+        GTEST_SKIP() << "../shared/testdata/" << MALFORMED << " is absent";
     EXPECT_FALSE(malformed_files().empty());
 }
 
