@@ -12,7 +12,7 @@
  *     }
  *     const qdx_ogg_wave_format *fmt = qdx_ogg_pcm_format(dec);
  *     open_audio_device(fmt->nChannels, fmt->nSamplesPerSec);
- *     static char pcm[4096 + QDX_OGG_MAX_OVERRUN];   // length + one batch
+ *     static int16_t pcm[(4096 + QDX_OGG_MAX_OVERRUN) / 2];  // length + one batch
  *     while (!qdx_ogg_eof(dec)) {
  *         int32_t got = qdx_ogg_process_frame(dec, pcm, 4096);
  *         play(pcm, got);                     // got may be 0: just call again
