@@ -109,6 +109,9 @@ command parse_command_line(int argc, const char *const *argv) {
                            "  velmora-decode --input mapped pack.bin --start 4321 --length 25650 -o a.wav\n"
                            "  velmora-decode --intro intro.ogg --loop loop.ogg --loops 3 -o music.wav\n\n") +
                exit_status_help());
+    // CLI11 takes /name for an option on Windows; there, as everywhere,
+    // it is a path (Wine passes Unix paths through as they are).
+    app.allow_windows_style_options(false);
     command result;
     raw_counts counts;
     add_options(app, result.options, counts);
