@@ -3,8 +3,8 @@
 # MinGW-w64, libogg and Tremor compiled from Debian's source packages and
 # linked in statically; the tests run under Wine. 64-bit always; 32-bit
 # (i686) as well where Wine's 32-bit side (wine32:i386) is installed, or when
-# VELMORA_WINDOWS_32=1 asks to install it. Where the command-line host builds
-# for Windows, it decodes a fixture to WAV under Wine too (cmake/WINDOWS.md).
+# VELMORA_WINDOWS_32=1 asks to install it. The command-line host then
+# decodes a fixture to WAV under Wine, checked field by field (cmake/WINDOWS.md).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cache="${VELMORA_SOURCE_CACHE:-$HOME/.cache/velmora/sources}"
@@ -51,24 +51,61 @@ check_dll_imports() {
     fi
 }
 
-# velmora-decode turns a fixture into a WAV under Wine, as a user would.
-decode_sample() {
-    local build="$1" wine="$2"
-    local tool="$build/tools/velmora-decode.exe"
-    if [ ! -f "$tool" ]; then
-        echo "70-windows: velmora-decode.exe not built (the command-line host is POSIX only for now)"
-        return 0
-    fi
-    cp "$build/Velmora.ovl" "$build/tools/"
-    rm -f "$build/sample.wav"
-    (cd "$build" && WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all LC_ALL=C.UTF-8 \
-        "$wine" "$tool" --quiet -o sample.wav "$root/fixtures/stereo44.ogg")
-    local header
-    header="$(head -c 12 "$build/sample.wav" | tr -c 'A-Z' '.')"
-    if [ "$header" != "RIFF....WAVE" ]; then
-        echo "70-windows: velmora-decode.exe wrote no WAV file"
+# An unsigned little-endian field of a file: the bytes at offset.
+field() { od -An -t "u$3" -j "$2" -N "$3" "$1" | tr -d ' '; }
+text_at() { dd if="$1" bs=1 skip="$2" count=4 status=none; }
+
+# A WAV file's header field by field, against the Ogg stream it came from.
+# Without trimming or gaps the PCM has as many frames as the last page's
+# granule position says.
+check_wav() {
+    local wav="$1" ogg="$2" size payload channels rate last frames
+    size="$(stat -c %s "$wav")"
+    payload=$((27 + $(field "$ogg" 26 1)))  # the identification header's page
+    channels="$(field "$ogg" $((payload + 11)) 1)"
+    rate="$(field "$ogg" $((payload + 12)) 4)"
+    last="$(LC_ALL=C grep -obUa OggS "$ogg" | tail -n 1 | cut -d: -f1)"
+    frames="$(field "$ogg" $((last + 6)) 8)"
+    local want=(RIFF $((size - 8)) WAVE "fmt " 16 1 "$channels" "$rate" $((rate * channels * 2))
+                $((channels * 2)) 16 data $((frames * channels * 2)))
+    local got=("$(text_at "$wav" 0)" "$(field "$wav" 4 4)" "$(text_at "$wav" 8)" "$(text_at "$wav" 12)"
+               "$(field "$wav" 16 4)" "$(field "$wav" 20 2)" "$(field "$wav" 22 2)" "$(field "$wav" 24 4)"
+               "$(field "$wav" 28 4)" "$(field "$wav" 32 2)" "$(field "$wav" 34 2)" "$(text_at "$wav" 36)"
+               "$(field "$wav" 40 4)")
+    if [ "${got[*]}" != "${want[*]}" ] || [ "$size" -ne $((44 + frames * channels * 2)) ]; then
+        echo "70-windows: $wav is not the WAV file of $ogg"
+        echo "  header: ${got[*]} ($size bytes)"
+        echo "  wanted: ${want[*]} ($((44 + frames * channels * 2)) bytes)"
         return 1
     fi
+}
+
+# The tool in the build folder under Wine, in the prefix the tests use.
+run_tool() {
+    local build="$1" wine="$2"
+    shift 2
+    (cd "$build" && WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all LC_ALL=C.UTF-8 \
+        "$wine" velmora-decode.exe --quiet "$@")
+}
+
+# velmora-decode turns a fixture into a WAV under Wine, as a user would,
+# reading it into memory; --raw through a mapped file must give the WAV's
+# PCM exactly. The tool sits beside Velmora.ovl, where Windows finds it.
+decode_sample() {
+    local build="$1" wine="$2" ogg="$root/fixtures/stereo44.ogg"
+    if [ ! -f "$build/velmora-decode.exe" ]; then
+        echo "70-windows: velmora-decode.exe was not built"
+        return 1
+    fi
+    rm -f "$build/sample.wav" "$build/sample.pcm"
+    run_tool "$build" "$wine" -o sample.wav "$ogg"
+    run_tool "$build" "$wine" --input mapped --raw -o sample.pcm "$ogg"
+    check_wav "$build/sample.wav" "$ogg"
+    if ! tail -c +45 "$build/sample.wav" | cmp -s - "$build/sample.pcm"; then
+        echo "70-windows: the PCM of sample.wav and of --raw sample.pcm differ"
+        return 1
+    fi
+    echo "70-windows: velmora-decode.exe wrote $(stat -c %s "$build/sample.pcm") bytes of PCM from stereo44.ogg"
 }
 
 build_and_test() {
@@ -83,7 +120,7 @@ build_and_test() {
     decode_sample "$build" "$wine"
 }
 
-install_missing mingw-w64 wine64 googletest
+install_missing mingw-w64 wine64 googletest libcli11-dev
 fetch_sources
 build_and_test x86_64 "$root/build/win64" /usr/lib/wine/wine64
 if want_32_bit; then
