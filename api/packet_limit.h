@@ -16,9 +16,11 @@ struct qdx_ogg_decoder;
 // 32 bytes per value. Partition classes add at most one 32-bit codeword per
 // value (4 bytes). A floor (type 0 or 1) needs well under 1024 bytes. So a
 // packet never exceeds channels x (36 x n + 1024) bytes, plus a few bytes of
-// mode and window flags: 1024 more are allowed for those. For stereo with
-// 2048-sample long blocks that is 76 800 bytes; for the extreme case, 255
-// channels and 8192-sample blocks, about 37 MB.
+// mode and window flags. Decoders ignore what follows the coded data, and
+// some encoders pad packets out to fill their pages, so one whole page of
+// payload (65 536 bytes) is allowed on top. For stereo with 2048-sample long
+// blocks that is 141 312 bytes; for the extreme case, 255 channels and
+// 8192-sample blocks, about 38 MB.
 std::uint32_t packet_byte_limit(qdx_ogg_decoder &d);
 
 // Called when the stream layer holds no complete packet: if the partial one

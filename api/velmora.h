@@ -124,8 +124,8 @@ QDX_OGG_EXPORT int32_t qdx_ogg_free(qdx_ogg_decoder *decoder);
  * unchanged until qdx_ogg_free() or the next input function. With owns_data
  * nonzero the decoder takes the block over and releases it at qdx_ogg_free();
  * such a block must come from the platform's local heap (LocalAlloc on
- * Windows, malloc elsewhere). A null block with a nonzero size, or a null
- * decoder, is refused before anything changes: an earlier input stays
+ * Windows, malloc elsewhere). A null block with a nonzero size, a null or a
+ * suspended decoder, is refused before anything changes: an earlier input stays
  * attached and ownership of the block stays with the caller. A refusal by
  * stream start comes after ownership was taken: the block is released at
  * qdx_ogg_free().
