@@ -65,7 +65,7 @@ void add_options(CLI::App &app, decode_options &o, raw_counts &counts) {
         ->type_name("N");
     app.add_option("--chunk", counts.chunk, "Bytes asked of the decoder per call (default 16384)")
         ->type_name("BYTES");
-    app.add_flag("--raw", o.raw, "Write bare PCM, no WAV header");
+    app.add_flag("--raw", o.raw, "Write bare PCM, no WAV header; channels in Vorbis order");
     app.add_flag("-q,--quiet", o.quiet, "Print no summary");
     length->excludes(end);
     intro->needs(loop);
@@ -107,7 +107,11 @@ command parse_command_line(int argc, const char *const *argv) {
     app.footer(std::string("\nExamples:\n"
                            "  velmora-decode song.ogg -o song.wav\n"
                            "  velmora-decode --input mapped pack.bin --start 4321 --length 25650 -o a.wav\n"
-                           "  velmora-decode --intro intro.ogg --loop loop.ogg --loops 3 -o music.wav\n\n") +
+                           "  velmora-decode --intro intro.ogg --loop loop.ogg --loops 3 -o music.wav\n\n"
+                           "Channels: a WAV file of 3 to 8 channels is WAVE_FORMAT_EXTENSIBLE, with a\n"
+                           "channel mask and each frame moved from Vorbis order into the mask's order.\n"
+                           "More than 8 channels get the plain header, no mask, Vorbis order unchanged.\n"
+                           "--raw always writes the decoder's Vorbis order.\n\n") +
                exit_status_help());
     // CLI11 takes /name for an option on Windows; there, as everywhere,
     // it is a path (Wine passes Unix paths through as they are).

@@ -19,6 +19,13 @@ void read_fmt(const std::string &b, std::size_t at, std::uint32_t size, wav_file
     wav.byte_rate = le(b, at + 8, 4);
     wav.block_align = static_cast<std::uint16_t>(le(b, at + 12, 2));
     wav.bits = static_cast<std::uint16_t>(le(b, at + 14, 2));
+    wav.fmt_bytes = size;
+    if (size >= 18) wav.extension_bytes = static_cast<std::uint16_t>(le(b, at + 16, 2));
+    if (size >= 40) {
+        wav.valid_bits = static_cast<std::uint16_t>(le(b, at + 18, 2));
+        wav.channel_mask = le(b, at + 20, 4);
+        wav.subformat = b.substr(at + 24, 16);
+    }
 }
 
 }  // namespace

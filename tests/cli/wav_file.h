@@ -13,6 +13,12 @@ struct wav_file {
     std::uint32_t byte_rate = 0;
     std::uint16_t block_align = 0;
     std::uint16_t bits = 0;
+    std::uint32_t fmt_bytes = 0;
+    // WAVE_FORMAT_EXTENSIBLE's fields, when fmt has them
+    std::uint16_t extension_bytes = 0;  // cbSize
+    std::uint16_t valid_bits = 0;
+    std::uint32_t channel_mask = 0;
+    std::string subformat;  // the GUID's 16 bytes as stored
     std::vector<std::uint8_t> data;  // the data chunk's bytes
     std::string error;               // empty when the file is well formed
 };
