@@ -6,6 +6,19 @@
 
 #include <cstring>
 
+namespace {
+
+// The frames from `done` on, which the SIMD loops leave to the portable loop.
+[[maybe_unused]] void convert_rest_portably(std::int16_t *out, const std::int32_t *const *pcm, int channels,
+                           int n, int done) {
+    if (done == n) return;
+    const std::int32_t *rest[256];  // a Vorbis stream has at most 255 channels
+    for (int i = 0; i < channels; ++i) rest[i] = pcm[i] + done;
+    convert_pcm_portable(out + done * channels, rest, channels, n - done);
+}
+
+}  // namespace
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
@@ -89,10 +102,7 @@ void convert_sse2(std::int16_t *out, const std::int32_t *const *pcm, int channel
     } else {
         done = convert_multichannel(out, pcm, channels, n);
     }
-    if (done == n) return;
-    const std::int32_t *rest[256];
-    for (int i = 0; i < channels; ++i) rest[i] = pcm[i] + done;
-    convert_pcm_portable(out + done * channels, rest, channels, n - done);
+    convert_rest_portably(out, pcm, channels, n, done);
 }
 
 }  // namespace
@@ -162,10 +172,7 @@ void convert_neon(std::int16_t *out, const std::int32_t *const *pcm, int channel
     } else {
         done = convert_strided(out, pcm, channels, n);
     }
-    if (done == n) return;
-    const std::int32_t *rest[256];
-    for (int i = 0; i < channels; ++i) rest[i] = pcm[i] + done;
-    convert_pcm_portable(out + done * channels, rest, channels, n - done);
+    convert_rest_portably(out, pcm, channels, n, done);
 }
 
 }  // namespace
