@@ -20,13 +20,7 @@
 // library's allocator and leaves this one in front of it.
 #include <gtest/gtest.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define UNDER_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define UNDER_ADDRESS_SANITIZER 1
-#endif
-#endif
+#include "support/sanitizer.h"
 
 #ifndef UNDER_ADDRESS_SANITIZER
 

@@ -12,6 +12,7 @@
 #include "api/decoder.h"
 #include "input/refill.h"
 #include "support/fault_plan.h"
+#include "support/expect_decode.h"
 #include "support/host_loop.h"
 #include "support/resource_watch.h"
 #include "support/source_kinds.h"
@@ -25,13 +26,6 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t EMBEDDED_START = 4321;
 constexpr std::uint32_t EMBEDDED_LENGTH = 25650;
 constexpr std::uint32_t EMBEDDED_FILE_SIZE = 30748;
-
-std::vector<std::uint8_t> decode_all(qdx_ogg_decoder *d) {
-    decode_result r = decode_to_end(d, varying_length());
-    EXPECT_EQ(r.fault, "");
-    EXPECT_TRUE(r.reached_eof);
-    return r.pcm;
-}
 
 // Bytes that are not Ogg, different at every offset, so a chunk taken from
 // the wrong place shows.

@@ -8,37 +8,12 @@
 #include <vector>
 
 #include "api/decoder.h"
+#include "support/expect_decode.h"
 #include "support/host_loop.h"
 #include "support/source_kinds.h"
 #include "support/test_data.h"
 
 namespace {
-
-std::vector<std::uint8_t> decode_all(qdx_ogg_decoder *d,
-                                     const length_rule &lengths = varying_length()) {
-    decode_result r = decode_to_end(d, lengths);
-    EXPECT_EQ(r.fault, "");
-    EXPECT_TRUE(r.reached_eof);
-    return r.pcm;
-}
-
-std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    std::vector<std::uint8_t> all;
-    for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-// Decodes with calls of `length` bytes until the record is in the wanted
-// state (or the source ends first, which fails the test).
-template <typename Condition>
-std::vector<std::uint8_t> decode_until(qdx_ogg_decoder *d, std::int32_t length, Condition done) {
-    std::vector<std::uint8_t> pcm;
-    std::string fault;
-    while (!done(*d) && !qdx_ogg_eof(d) && fault.empty()) checked_call(d, length, &pcm, &fault);
-    EXPECT_EQ(fault, "");
-    EXPECT_TRUE(done(*d)) << "the source ended first";
-    return pcm;
-}
 
 bool drain_pending(const qdx_ogg_decoder &d) { return d.pcm_pending == 1; }
 

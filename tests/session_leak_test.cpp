@@ -17,13 +17,7 @@
 #include "support/source_kinds.h"
 #include "support/test_data.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define UNDER_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define UNDER_ADDRESS_SANITIZER 1
-#endif
-#endif
+#include "support/sanitizer.h"
 
 namespace {
 

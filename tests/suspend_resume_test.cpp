@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/decoder.h"
+#include "support/expect_decode.h"
 #include "support/host_loop.h"
 #include "support/resource_watch.h"
 #include "support/source_kinds.h"
@@ -21,23 +22,6 @@ namespace fs = std::filesystem;
 
 // Lengths of the calls made while suspended: odd, tiny and large.
 const std::vector<std::int32_t> silent_lengths = {1, 4096, 333, 65537};
-
-std::vector<std::uint8_t> decode_all(qdx_ogg_decoder *d) {
-    decode_result r = decode_to_end(d, varying_length());
-    EXPECT_EQ(r.fault, "");
-    EXPECT_TRUE(r.reached_eof);
-    return r.pcm;
-}
-
-template <typename Condition>
-std::vector<std::uint8_t> decode_until(qdx_ogg_decoder *d, std::int32_t length, Condition done) {
-    std::vector<std::uint8_t> pcm;
-    std::string fault;
-    while (!done(*d) && !qdx_ogg_eof(d) && fault.empty()) checked_call(d, length, &pcm, &fault);
-    EXPECT_EQ(fault, "");
-    EXPECT_TRUE(done(*d)) << "the source ended first";
-    return pcm;
-}
 
 // Bytes the active source has delivered since its start.
 std::uint32_t bytes_taken(const qdx_ogg_decoder &d) {
@@ -56,12 +40,6 @@ std::vector<std::uint8_t> calls_while_suspended(qdx_ogg_decoder *d) {
     }
     EXPECT_TRUE(std::all_of(pcm.begin(), pcm.end(), [](std::uint8_t b) { return b == 0; }));
     return pcm;
-}
-
-std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    std::vector<std::uint8_t> all;
-    for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 // The uninterrupted output with silence inserted after the first `at` bytes.
