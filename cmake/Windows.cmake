@@ -10,5 +10,5 @@ endif()
 # exports to the 16 functions of velmora.h.
 function(velmora_windows_module target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/dll_entry.cpp
-                                   ${PROJECT_SOURCE_DIR}/api/velmora.def)
+                                   ${PROJECT_SOURCE_DIR}/core/velmora.def)
 endfunction()

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/velmora.h"
+#include "velmora.h"
 #include "fuzz/fuzz_script.h"
 
 // The lengths a host asks for, call after call: up to eight values picked by

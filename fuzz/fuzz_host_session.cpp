@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/velmora.h"
+#include "velmora.h"
 #include "fuzz/checked_decode.h"
 #include "fuzz/fuzz_failure.h"
 #include "fuzz/fuzz_script.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/velmora.h"
+#include "velmora.h"
 #include "fuzz/checked_decode.h"
 #include "fuzz/fuzz_failure.h"
 #include "fuzz/fuzz_script.h"

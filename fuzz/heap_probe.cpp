@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "api/velmora.h"
+#include "velmora.h"
 
 int main(int argc, char **argv) {
     if (argc != 2) {

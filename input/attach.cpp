@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "api/codec_state.h"
-#include "api/decoder.h"
+#include "core/codec_state.h"
+#include "core/decoder.h"
 #include "input/release.h"
 
 bool prepare_for_input(qdx_ogg_decoder *d) {

@@ -1,8 +1,8 @@
 // Files read in chunks (open) or mapped read-only (map), one or two per
 // decoder. The read inputs take a length counted from the start offset, the
 // mapped inputs an absolute end offset.
-#include "api/decoder.h"
-#include "api/stream_start.h"
+#include "core/decoder.h"
+#include "core/stream_start.h"
 #include "input/attach.h"
 #include "input/file_open.h"
 #include "input/path.h"

@@ -1,6 +1,6 @@
 // Streams held in memory, read in place.
-#include "api/decoder.h"
-#include "api/stream_start.h"
+#include "core/decoder.h"
+#include "core/stream_start.h"
 #include "input/attach.h"
 
 namespace {

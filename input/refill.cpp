@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 
 namespace {
 

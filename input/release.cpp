@@ -1,6 +1,6 @@
 #include "input/release.h"
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 
 void release_handles(qdx_ogg_source &s) {
     if (s.kind == SRC_MAPPED) {

@@ -1,7 +1,7 @@
 // Suspend releases every file, mapping and view without losing the place in
 // the stream; resume reopens them from the stored paths. Codec state,
 // positions, ends and at_end flags are never touched.
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "input/file_open.h"
 #include "input/release.h"
 

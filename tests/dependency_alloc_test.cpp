@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "api/velmora.h"
+#include "velmora.h"
 #include "support/test_data.h"
 
 // --- The allocation shim ----------------------------------------------------

@@ -16,7 +16,7 @@
 #include <tuple>
 #include <vector>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "support/host_loop.h"
 #include "support/resource_watch.h"
 #include "support/source_kinds.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "api/codec_state.h"
-#include "api/decoder.h"
+#include "core/codec_state.h"
+#include "core/decoder.h"
 #include "input/refill.h"
 #include "support/fault_plan.h"
 #include "support/expect_decode.h"

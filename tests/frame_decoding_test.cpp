@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "core_helpers.h"
 #include "support/host_loop.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "api/decoder.h"
-#include "api/packet_limit.h"
+#include "core/decoder.h"
+#include "core/packet_limit.h"
 #include "fuzz/page_checksums.h"
 #include "support/reference.h"
 #include "support/source_kinds.h"

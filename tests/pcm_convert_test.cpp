@@ -1,6 +1,6 @@
 // PCM conversion: the shift and clamp of one sample, and every variant of
 // the batch conversion agreeing bit for bit, writing exactly n frames.
-#include "api/pcm_convert.h"
+#include "core/pcm_convert.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "core_helpers.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "support/expect_decode.h"
 #include "support/host_loop.h"
 #include "support/source_kinds.h"

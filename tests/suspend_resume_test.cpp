@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "support/expect_decode.h"
 #include "support/host_loop.h"
 #include "support/resource_watch.h"

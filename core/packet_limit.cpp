@@ -1,6 +1,6 @@
-#include "api/packet_limit.h"
+#include "core/packet_limit.h"
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 
 std::uint32_t packet_byte_limit(qdx_ogg_decoder &d) {
     const std::uint32_t channels = static_cast<std::uint32_t>(d.info.channels);

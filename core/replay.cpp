@@ -1,9 +1,9 @@
 // Restarting from the beginning of a source: the only one, or with two
 // sources the second, for good. The whole codec state is rebuilt because the
 // restarted stream goes through its headers again.
-#include "api/codec_state.h"
-#include "api/decoder.h"
-#include "api/stream_start.h"
+#include "core/codec_state.h"
+#include "core/decoder.h"
+#include "core/stream_start.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "api/stream_start.h"
+#include "core/stream_start.h"
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 #include "input/refill.h"
 
 namespace {

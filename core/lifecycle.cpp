@@ -1,8 +1,8 @@
 // Creation and release of the decoder record.
 #include <cstring>
 
-#include "api/codec_state.h"
-#include "api/decoder.h"
+#include "core/codec_state.h"
+#include "core/decoder.h"
 #include "input/release.h"
 
 extern "C" qdx_ogg_decoder *qdx_ogg_create(void) {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "api/velmora.h"
+#include "velmora.h"
 #include "input/source.h"
 
 struct qdx_ogg_decoder {

@@ -1,8 +1,8 @@
-#include "api/codec_state.h"
+#include "core/codec_state.h"
 
 #include <cstring>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 
 namespace {
 template <typename State>

@@ -1,4 +1,4 @@
-#include "api/pcm_convert.h"
+#include "core/pcm_convert.h"
 
 // Mono and stereo get loops of their own: they are nearly every stream, and
 // fixed strides let the compiler keep everything in registers.

@@ -4,9 +4,9 @@
 // and returns what it has.
 #include <cstring>
 
-#include "api/decoder.h"
-#include "api/packet_limit.h"
-#include "api/pcm_convert.h"
+#include "core/decoder.h"
+#include "core/packet_limit.h"
+#include "core/pcm_convert.h"
 #include "input/refill.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The small status and version queries; none changes any state.
 #include <cstring>
 
-#include "api/decoder.h"
+#include "core/decoder.h"
 
 extern "C" int32_t qdx_ogg_eof(qdx_ogg_decoder *d) {
     if (d == nullptr) return 1;

@@ -2,7 +2,7 @@
 // (SSE2 packs after an arithmetic shift; NEON's vqshrn), and interleaving is
 // done in registers. The last few frames of a batch, and on NEON channel counts
 // other than one and two, take the portable loop.
-#include "api/pcm_convert.h"
+#include "core/pcm_convert.h"
 
 #include <cstring>
 
