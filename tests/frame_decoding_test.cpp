@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/decoder.h"
@@ -83,6 +84,7 @@ struct call_record {
     std::int32_t returned;
     std::int32_t pending_after;
     std::uint32_t bytes_read;  // by the refill step during the call
+    std::int32_t at_end_after;
 };
 
 // Decodes to the end with one length, recording every call.
@@ -96,7 +98,7 @@ std::vector<call_record> record_calls(qdx_ogg_decoder *d, std::int32_t length,
         }
         const std::uint32_t before = d->source1.position;
         const std::int32_t got = checked_call(d, length, pcm, fault);
-        calls.push_back({got, d->pcm_pending, d->source1.position - before});
+        calls.push_back({got, d->pcm_pending, d->source1.position - before, d->source1.at_end});
     }
     return calls;
 }
@@ -128,6 +130,31 @@ TEST(Batches, LengthTwoWritesOneWholeBatch) {
         EXPECT_EQ(fault, "");
         EXPECT_TRUE(qdx_ogg_eof(s.d.get()));
     }
+}
+
+// A length of exactly one batch is reached by that batch: the call returns
+// it and leaves the rest of the ready frames to the next call. The batch is
+// shrunk to 100 frames so that a block holds several.
+TEST(Batches, LengthOfExactlyOneBatchReturnsOneBatch) {
+    started_stream s("stereo44.ogg");
+    ASSERT_EQ(s.started, 0);
+    s.d->batch_samples = 100;
+    const std::int32_t batch_bytes = 100 * 2 * 2;
+    std::vector<std::uint8_t> pcm;
+    std::string fault;
+    int calls_with_two_batches_ready = 0;
+    while (!qdx_ogg_eof(s.d.get()) && fault.empty()) {
+        const int ready = vorbis_synthesis_pcmout(&s.d->dsp, nullptr);
+        const bool two_batches_pending = s.d->pcm_pending == 1 && ready >= 200;
+        const std::int32_t got = checked_call(s.d.get(), batch_bytes, &pcm, &fault);
+        if (!two_batches_pending) continue;
+        ++calls_with_two_batches_ready;
+        ASSERT_EQ(got, batch_bytes);
+        EXPECT_EQ(s.d->pcm_pending, 1);
+        EXPECT_EQ(vorbis_synthesis_pcmout(&s.d->dsp, nullptr), ready - 100);
+    }
+    EXPECT_EQ(fault, "");
+    EXPECT_GT(calls_with_two_batches_ready, 0);
 }
 
 // Real streams rarely hold more frames than one batch, so the batch is
@@ -203,6 +230,36 @@ TEST(EndOfStream, EofOnlyAfterTheLastPcm) {
         EXPECT_EQ(qdx_ogg_eof(s.d.get()), 1);
         EXPECT_EQ(pcm.size(), reference_pcm(c.file).size())
             << c.file << ", length " << c.length << ": eof before the last PCM";
+    }
+}
+
+// The call that passes the end-of-stream page returns without refilling;
+// the next call that finds no page refills, and that refill ends the
+// source. Large calls, from the page layouts: short.ogg (3834 bytes) comes
+// whole with the headers and ends on its third page. chained.ogg's first
+// link ends on a page that reaches past the first chunk (byte 8193), so the
+// first call only refills; its second link's pages (from byte 10602) are
+// refused, and the end-of-stream page among them ends one more call.
+TEST(EndOfStream, TheEndOfStreamPageEndsTheCallBeforeAnyRefill) {
+    struct ending {
+        const char *file;
+        std::vector<std::tuple<bool, std::uint32_t, std::int32_t>> calls;  // PCM?, read, at_end
+    };
+    for (const ending &c : {ending{"short.ogg", {{true, 0, 0}, {false, 0, 1}}},
+                            ending{"chained.ogg",
+                                   {{false, 15221 - 8192, 0}, {true, 0, 0}, {false, 0, 0},
+                                    {false, 0, 1}}}}) {
+        started_stream s(c.file);
+        ASSERT_EQ(s.started, 0);
+        std::vector<std::uint8_t> pcm;
+        std::string fault;
+        std::vector<std::tuple<bool, std::uint32_t, std::int32_t>> calls;
+        for (const call_record &call : record_calls(s.d.get(), 1 << 20, &pcm, &fault)) {
+            calls.emplace_back(call.returned > 0, call.bytes_read, call.at_end_after);
+        }
+        EXPECT_EQ(fault, "");
+        EXPECT_EQ(calls, c.calls) << c.file;
+        EXPECT_TRUE(pcm == reference_pcm(c.file)) << c.file;
     }
 }
 

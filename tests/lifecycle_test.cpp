@@ -1,9 +1,10 @@
 // The life of a decoder: null records at every export, attaching a second
 // input to a record, and the memory blocks handed over with ownership.
 //
-// Leaks, double initialisation and double frees show under the sanitizer
-// build (LeakSanitizer at exit, AddressSanitizer at the second free), where
-// owned blocks come from malloc, the POSIX platform's local heap.
+// Leaks show in the heap count around repeated sessions, and under the
+// sanitizer build double initialisation and double frees too (LeakSanitizer
+// at exit, AddressSanitizer at the second free); owned blocks come from
+// malloc, the POSIX platform's local heap.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +13,7 @@
 #include "core/decoder.h"
 #include "core_helpers.h"
 #include "support/host_loop.h"
+#include "support/resource_watch.h"
 
 namespace {
 
@@ -75,10 +77,13 @@ TEST(NullDecoder, EveryExportAnswersWithoutTouchingIt) {
 }
 
 TEST(Lifecycle, FreeStraightAfterCreate) {
-    qdx_ogg_decoder *d = qdx_ogg_create();
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(qdx_ogg_eof(d), 0);
-    EXPECT_EQ(qdx_ogg_free(d), 0);
+    const long left = heap_left_by([] {
+        qdx_ogg_decoder *d = qdx_ogg_create();
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(qdx_ogg_eof(d), 0);
+        EXPECT_EQ(qdx_ogg_free(d), 0);
+    });
+    EXPECT_LE(left, HEAP_NOISE_BYTES);
 }
 
 // --- Attaching again ------------------------------------------------------
@@ -134,23 +139,26 @@ TEST(Reattach, StartedThenRefused) {
 // blocks of a two-source record although decoding never switched to the
 // second.
 TEST(Ownership, OwnedBlocksAreReleasedAtFree) {
-    qdx_ogg_decoder *started = qdx_ogg_create();
-    ASSERT_EQ(attach(started, "mono44.ogg", true), 0);
-    decode_a_little(started);
-    EXPECT_EQ(qdx_ogg_free(started), 0);
+    const long left = heap_left_by([] {
+        qdx_ogg_decoder *started = qdx_ogg_create();
+        ASSERT_EQ(attach(started, "mono44.ogg", true), 0);
+        decode_a_little(started);
+        EXPECT_EQ(qdx_ogg_free(started), 0);
 
-    qdx_ogg_decoder *refused = qdx_ogg_create();
-    ASSERT_EQ(attach(refused, "plain.wav", true), 1);
-    EXPECT_EQ(qdx_ogg_free(refused), 0);
+        qdx_ogg_decoder *refused = qdx_ogg_create();
+        ASSERT_EQ(attach(refused, "plain.wav", true), 1);
+        EXPECT_EQ(qdx_ogg_free(refused), 0);
 
-    qdx_ogg_decoder *two = qdx_ogg_create();
-    ASSERT_EQ(attach_two_owned(two, "intro.ogg", "loop.ogg"), 0);
-    decode_a_little(two);
-    EXPECT_EQ(qdx_ogg_free(two), 0);
+        qdx_ogg_decoder *two = qdx_ogg_create();
+        ASSERT_EQ(attach_two_owned(two, "intro.ogg", "loop.ogg"), 0);
+        decode_a_little(two);
+        EXPECT_EQ(qdx_ogg_free(two), 0);
 
-    qdx_ogg_decoder *two_refused = qdx_ogg_create();
-    ASSERT_EQ(attach_two_owned(two_refused, "plain.wav", "loop.ogg"), 1);
-    EXPECT_EQ(qdx_ogg_free(two_refused), 0);
+        qdx_ogg_decoder *two_refused = qdx_ogg_create();
+        ASSERT_EQ(attach_two_owned(two_refused, "plain.wav", "loop.ogg"), 1);
+        EXPECT_EQ(qdx_ogg_free(two_refused), 0);
+    });
+    EXPECT_LE(left, HEAP_NOISE_BYTES);
 }
 
 // Blocks handed over without ownership are read in place and never written

@@ -138,6 +138,22 @@ TEST_P(unending_packet, MidStreamStaysUnderTheCapAndDecodingGoesOn) {
 INSTANTIATE_TEST_SUITE_P(, unending_packet, ::testing::Values("mono44.ogg", "stereo44.ogg", "six48.ogg"),
                          [](const auto &info) { return info.param.substr(0, info.param.find('.')); });
 
+// A long block's packet codes half a block of residue values per channel, in
+// up to 8 passes of at most one 32-bit codeword per value, and may be padded
+// by up to a page: the cap must hold that much. (No fixture has a packet that
+// large, so decoding them would not tell a cap sized from the short block.)
+TEST(packet_limit, HoldsTheDensestLongBlockPacketAndAPageOfPadding) {
+    for (const char *file : {"mono44.ogg", "stereo44.ogg", "six48.ogg"}) {
+        const bytes stream = read_bytes(fixture_path(file));
+        decoder_ptr d = new_decoder();
+        ASSERT_EQ(qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0), 0);
+        const std::size_t long_block = static_cast<std::size_t>(vorbis_info_blocksize(&d->info, 1));
+        ASSERT_GT(long_block, static_cast<std::size_t>(vorbis_info_blocksize(&d->info, 0))) << file;
+        const std::size_t densest = static_cast<std::size_t>(d->info.channels) * (long_block / 2) * 8 * 4;
+        EXPECT_GE(packet_byte_limit(*d), densest + LARGEST_PAGE_BODY) << file;
+    }
+}
+
 // Known gap, kept as a reproducer: stream start gathers the comment and setup
 // packets before any cap applies, so a header packet that never ends takes
 // as much memory as the source holds (a whole file, for a file input).

@@ -6,7 +6,6 @@
 // VELMORA_LEAK_CYCLES sets the number of sessions (fewer by default on ARM
 // and under AddressSanitizer, whose leak checker watches the heap on its own).
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <cstdlib>
 #include <string>
@@ -37,8 +36,6 @@ int cycles() {
     const int n = set != nullptr ? std::atoi(set) : 0;
     return n > 0 ? n : DEFAULT_CYCLES;
 }
-
-long heap_in_use() { return static_cast<long>(mallinfo2().uordblks); }
 
 void decode_a_little(qdx_ogg_decoder *d) {
     static std::vector<std::uint8_t> buffer(4096 + QDX_OGG_MAX_OVERRUN);
