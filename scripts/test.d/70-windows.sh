@@ -3,7 +3,7 @@
 # MinGW-w64, libogg and Tremor compiled from Debian's source packages and
 # linked in statically; the tests run under Wine. 64-bit always; 32-bit
 # (i686) as well where Wine's 32-bit side (wine32:i386) is installed, or when
-# VELMORA_WINDOWS_32=1 asks to install it. The command-line host then
+# VELMORA_WINDOWS_32=1 asks to install it, and starts. The command-line host then
 # decodes a fixture to WAV under Wine, checked field by field (cmake/WINDOWS.md).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -21,12 +21,29 @@ install_missing() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Wine's 32-bit side needs the i386 architecture; it is added only on request.
-want_32_bit() {
-    installed wine32:i386 && return 0
-    [ "${VELMORA_WINDOWS_32:-0}" = 1 ] || return 1
-    dpkg --add-architecture i386
-    install_missing wine32:i386 && installed wine32:i386
+wine32=/usr/lib/wine/wine
+
+# Why the 32-bit build cannot run here, in one line; nothing when it can.
+# Wine's 32-bit side needs the i386 architecture, added only on request, and
+# a kernel that runs 32-bit x86 programs, which some machines lack.
+why_no_32_bit() {
+    if ! installed wine32:i386; then
+        if [ "${VELMORA_WINDOWS_32:-0}" != 1 ]; then
+            echo "wine32:i386 is not installed (VELMORA_WINDOWS_32=1 installs it)"
+            return
+        fi
+        dpkg --add-architecture i386
+        if ! install_missing wine32:i386 >&2 || ! installed wine32:i386; then
+            echo "wine32:i386 could not be installed"
+            return
+        fi
+    fi
+    local banner
+    banner="$(timeout 60 "$wine32" --version 2>&1)" || true
+    case "$banner" in
+        wine-*) ;;
+        *) echo "$wine32 --version fails here (can this kernel run 32-bit x86 programs?): $(printf '%s\n' "$banner" | tail -n 1)" ;;
+    esac
 }
 
 # Both source packages, or a clean skip: without them there is nothing to build.
@@ -123,8 +140,9 @@ build_and_test() {
 install_missing mingw-w64 wine64 googletest libcli11-dev
 fetch_sources
 build_and_test x86_64 "$root/build/win64" /usr/lib/wine/wine64
-if want_32_bit; then
-    build_and_test i686 "$root/build/win32" /usr/lib/wine/wine
+no_32_bit="$(why_no_32_bit)"
+if [ -z "$no_32_bit" ]; then
+    build_and_test i686 "$root/build/win32" "$wine32"
 else
-    echo "70-windows: 32-bit build not run: wine32:i386 is not installed (VELMORA_WINDOWS_32=1 installs it)"
+    echo "70-windows: 32-bit build not run: $no_32_bit"
 fi
