@@ -10,7 +10,10 @@ std::uint32_t packet_byte_limit(qdx_ogg_decoder &d) {
     return channels * (36 * values + 1024) + PAGE_OF_PADDING;
 }
 
+long gathered_packet_bytes(const qdx_ogg_decoder &d) {
+    return d.stream.body_fill - d.stream.body_returned;
+}
+
 void drop_oversized_packet(qdx_ogg_decoder &d) {
-    const long gathered = d.stream.body_fill - d.stream.body_returned;
-    if (gathered > static_cast<long>(packet_byte_limit(d))) ogg_stream_reset(&d.stream);
+    if (gathered_packet_bytes(d) > static_cast<long>(packet_byte_limit(d))) ogg_stream_reset(&d.stream);
 }

@@ -1,6 +1,7 @@
-// A bound on what the framing layer may gather for one packet, so a packet
+// Bounds on what the framing layer may gather for one packet, so a packet
 // that never ends (pages that keep continuing it) cannot grow the decoder's
-// memory without bound.
+// memory without bound. The comment header is never gathered at all (see
+// comment_skip.h).
 #ifndef VELMORA_PACKET_LIMIT_H
 #define VELMORA_PACKET_LIMIT_H
 
@@ -22,6 +23,17 @@ struct qdx_ogg_decoder;
 // blocks that is 141 312 bytes; for the extreme case, 255 channels and
 // 8192-sample blocks, about 38 MB.
 std::uint32_t packet_byte_limit(qdx_ogg_decoder &d);
+
+// The most stream start gathers of the setup header, in bytes. It holds the
+// codebooks and the floor, residue and mapping set-ups: a few KB from real
+// encoders (7235 bytes at most among the test vectors), so this is over 70
+// times that. A setup header that outgrows it is refused with the stream; a
+// never-ending one costs at most this, one page more, and libogg's growth.
+constexpr long SETUP_HEADER_LIMIT = 512 * 1024;
+
+// The bytes the stream layer holds of the packet it is gathering, once its
+// complete packets are out.
+long gathered_packet_bytes(const qdx_ogg_decoder &d);
 
 // Called when the stream layer holds no complete packet: if the partial one
 // it is gathering has outgrown the limit, drops it, as damaged input. The

@@ -1,6 +1,8 @@
 #include "core/stream_start.h"
 
+#include "core/comment_skip.h"
 #include "core/decoder.h"
+#include "core/packet_limit.h"
 #include "input/refill.h"
 
 namespace {
@@ -21,27 +23,38 @@ bool read_identification(qdx_ogg_decoder &d) {
     return vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) >= 0;
 }
 
-// The comment and setup headers, over as many pages and chunks as they take.
-// Packets after the setup header stay in the stream layer for decoding.
+// Hands the next header packet to Tremor: the comment header, which is
+// passed over (comment_skip.h), or the setup header.
+bool take_header(qdx_ogg_decoder &d, const comment_skip &skip, int headers_read) {
+    if (headers_read == 0) return take_comment_header(d, skip);
+    return vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) >= 0;
+}
+
+// The comment and setup headers, over as many pages and chunks as they take;
+// the first page may carry the start of them. Packets after the setup header
+// stay in the stream layer for decoding.
 bool read_comment_and_setup(qdx_ogg_decoder &d) {
+    comment_skip skip;
+    follow_first_page(skip, d.page);
     int headers_read = 0;
-    while (headers_read < 2) {
+    for (;;) {
+        while (headers_read < 2) {
+            int got_packet = ogg_stream_packetout(&d.stream, &d.packet);
+            if (got_packet == 0) break;
+            if (got_packet < 0) return false;
+            if (!take_header(d, skip, headers_read)) return false;
+            ++headers_read;
+        }
+        if (headers_read == 2) return true;
+        if (gathered_packet_bytes(d) > SETUP_HEADER_LIMIT) return false;
         int got_page = ogg_sync_pageout(&d.sync, &d.page);
         if (got_page < 0) continue;  // bytes skipped to regain sync
         if (got_page == 0) {
             if (refill(d) == 0) return false;  // the source ended first
             continue;
         }
-        ogg_stream_pagein(&d.stream, &d.page);  // a refused page shows as a gap
-        while (headers_read < 2) {
-            int got_packet = ogg_stream_packetout(&d.stream, &d.packet);
-            if (got_packet == 0) break;
-            if (got_packet < 0) return false;
-            if (vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) < 0) return false;
-            ++headers_read;
-        }
+        submit_header_page(d, skip, d.page);  // a refused page shows as a gap
     }
-    return true;
 }
 
 void describe_output(qdx_ogg_decoder &d) {
