@@ -20,6 +20,10 @@ public:
     // accepts; asked once the packet has ended.
     bool complete() const { return field_ == field::done; }
 
+    // Whether the bytes taken so far already make the header malformed, so
+    // that no further byte can mend it.
+    bool malformed() const { return field_ == field::malformed; }
+
 private:
     enum class field { prefix, vendor_length, vendor, count, comment_length, comment, framing, done, malformed };
 

@@ -9,7 +9,6 @@ namespace {
 constexpr int COMMENT_PACKET = 1;
 constexpr int PAGE_HEADER_BYTES = 27;  // the fixed part, before the segment table
 constexpr int MOST_SEGMENTS = 255;
-constexpr unsigned char CONTINUED_FLAG = 0x01;
 constexpr unsigned char FULL_SEGMENT = 255;  // a segment that its packet goes on after
 
 int segment_count(const ogg_page &page) { return page.header[26]; }
@@ -40,10 +39,10 @@ void follow(comment_skip &skip, const ogg_page &page) {
 }
 
 // The copy of a page on which the comment goes on from an earlier page: the
-// page's header, flagged as continuing a packet; with no segments while the
-// comment goes on past the page, else a segment of no bytes that ends the
-// comment, then the page's segments and bytes after the comment. header
-// receives the copy's header and segment table.
+// page's header with no segments while the comment goes on past the page,
+// else with a segment of no bytes that ends the comment, then the page's
+// segments and bytes after the comment. header receives the copy's header
+// and segment table.
 ogg_page without_comment(const ogg_page &page, unsigned char (&header)[PAGE_HEADER_BYTES + MOST_SEGMENTS]) {
     const unsigned char *lacing = segment_table(page);
     const int segments = segment_count(page);
@@ -53,7 +52,6 @@ ogg_page without_comment(const ogg_page &page, unsigned char (&header)[PAGE_HEAD
         comment_bytes += lacing[comment_segments++];
     }
     std::memcpy(header, page.header, PAGE_HEADER_BYTES);
-    header[5] |= CONTINUED_FLAG;
     int kept = 0;
     if (comment_segments < segments) {
         comment_bytes += lacing[comment_segments++];

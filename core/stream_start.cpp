@@ -46,6 +46,7 @@ bool read_comment_and_setup(qdx_ogg_decoder &d) {
             ++headers_read;
         }
         if (headers_read == 2) return true;
+        if (skip.layout.malformed()) return false;  // refused, however it goes on
         if (gathered_packet_bytes(d) > SETUP_HEADER_LIMIT) return false;
         int got_page = ogg_sync_pageout(&d.sync, &d.page);
         if (got_page < 0) continue;  // bytes skipped to regain sync

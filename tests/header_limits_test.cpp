@@ -1,0 +1,184 @@
+// Stream start takes bounded memory whatever the comment and setup headers
+// hold: the comment header is passed over without being gathered, yet refused
+// exactly where ov_open refuses it; the setup header is gathered up to its
+// cap. Headers that never end are read from a file, as a device reads them.
+#include <gtest/gtest.h>
+
+#include <ogg/ogg.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/decoder.h"
+#include "core/packet_limit.h"
+#include "support/host_loop.h"
+#include "support/ogg_pages.h"
+#include "support/reference.h"
+#include "support/source_kinds.h"
+#include "support/test_data.h"
+
+namespace {
+
+constexpr std::size_t LARGEST_PAGE = 27 + 255 + LARGEST_PAGE_BODY;
+// libogg grows the stream layer's buffer, once nearly full, by a page body
+// and 1 KB; the cap is checked after a page went in.
+constexpr std::size_t STORAGE_ABOVE_CAP = 2 * LARGEST_PAGE_BODY + 1024;
+
+// What libogg holds after a stream start: the sync buffer, the stream
+// layer's body and its segment tables (an int and a 64-bit granule each).
+// None of them shrinks before the codec state is cleared, so after a start
+// that failed, or once it succeeded, they show the most it took.
+std::size_t libogg_storage(const qdx_ogg_decoder &d) {
+    return static_cast<std::size_t>(d.sync.storage + d.stream.body_storage) +
+           static_cast<std::size_t>(d.stream.lacing_storage) * (sizeof(int) + sizeof(ogg_int64_t));
+}
+
+// A header packet that never ends, read from a file as a device would:
+// stream start must refuse it without gathering it.
+class unending_header : public ::testing::Test {
+protected:
+    const bytes fixture = read_bytes(fixture_path("stereo44.ogg"));
+    const std::vector<bytes> pages = pages_of(fixture);
+    const std::uint32_t serial = serial_of(pages[0]);
+    scratch_dir dir;
+
+    std::vector<bytes> unending_pages(int count) const {
+        std::vector<bytes> out;
+        for (int i = 0; i < count; ++i) out.push_back(unending_page(serial, i > 0));
+        return out;
+    }
+
+    decoder_ptr start_from_file(const bytes &stream) {
+        write_bytes(dir.file("endless-header.ogg"), stream);
+        decoder_ptr d = new_decoder();
+        EXPECT_EQ(qdx_ogg_input_file_open(d.get(), dir.file("endless-header.ogg").c_str(), 0, 0), 1);
+        return d;
+    }
+};
+
+// A comment header whose layout holds until the end: a vendor string of
+// almost 2 GB declared, then page after page of it. Only the source's end
+// refuses it, and libogg holds about a page in the sync buffer and one in
+// the stream layer (the part on the page where the comment began).
+TEST_F(unending_header, CommentIsPassedOverAndRefusedWhereTheSourceEnds) {
+    std::vector<bytes> out = {pages[0]};
+    for (bytes &page : unending_pages(60)) out.push_back(page);
+    bytes &first = out[1];
+    const std::uint8_t comment_start[] = {3, 'v', 'o', 'r', 'b', 'i', 's', 0xF0, 0xFF, 0xFF, 0x7F};
+    std::copy(std::begin(comment_start), std::end(comment_start), first.begin() + 27 + 255);
+    const bytes stream = joined_pages(out);
+    decoder_ptr d = start_from_file(stream);
+    EXPECT_EQ(d->source1.at_end, 1);
+    EXPECT_EQ(d->source1.position, stream.size());
+    EXPECT_LE(libogg_storage(*d), 3 * LARGEST_PAGE);
+}
+
+// After a comment that ends, a setup header that does not: refused once it
+// outgrows its cap, long before the source ends.
+TEST_F(unending_header, SetupIsRefusedAtItsCap) {
+    std::vector<bytes> out = {pages[0]};
+    for (bytes &page : pages_for(serial, {packets_on(pages[1])[0]}, false)) out.push_back(page);
+    for (bytes &page : unending_pages(60)) out.push_back(page);
+    const bytes stream = joined_pages(out);
+    ASSERT_GT(stream.size(), 4u * SETUP_HEADER_LIMIT);
+    decoder_ptr d = start_from_file(stream);
+    EXPECT_EQ(d->source1.at_end, 0);
+    EXPECT_LT(d->source1.position, SETUP_HEADER_LIMIT + 2 * LARGEST_PAGE);
+    EXPECT_LE(libogg_storage(*d), SETUP_HEADER_LIMIT + STORAGE_ABOVE_CAP + 2 * LARGEST_PAGE);
+}
+
+
+// A comment header written field by field, lengths and counts as declared,
+// which need not match what follows.
+class comment_writer {
+public:
+    comment_writer() : bytes_(COMMENT_PREFIX, COMMENT_PREFIX + sizeof COMMENT_PREFIX) {}
+    comment_writer &word(std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        return *this;
+    }
+    comment_writer &text(std::size_t length) {
+        bytes_.insert(bytes_.end(), length, 'c');
+        return *this;
+    }
+    comment_writer &framing(std::uint8_t byte) {
+        bytes_.push_back(byte);
+        return *this;
+    }
+    bytes packet() const { return bytes_; }
+
+private:
+    static constexpr std::uint8_t COMMENT_PREFIX[] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+    bytes bytes_;
+};
+
+struct comment_case {
+    const char *name;
+    bytes comment;
+    bool on_first_page;  // begun on the identification header's page
+    bool valid;          // what Tremor's own unpacking makes of it
+};
+
+void PrintTo(const comment_case &c, std::ostream *os) { *os << c.name; }
+
+constexpr std::size_t COVER_ART = 20u << 20;
+constexpr std::size_t OVER_PAGES = 300000;  // a comment over five pages
+constexpr std::size_t SEGMENTS_IN_A_CHUNK = 30;
+
+std::vector<comment_case> comment_cases() {
+    return {
+        {"cover_art", comment_writer().word(20).text(20).word(2).word(7).text(7).word(COVER_ART).text(COVER_ART).framing(1).packet(), false, true},
+        {"begun_on_the_first_page", comment_writer().word(20).text(20).word(1).word(OVER_PAGES).text(OVER_PAGES).framing(1).packet(), true, true},
+        {"bytes_after_the_framing_bit", comment_writer().word(0).word(1).word(OVER_PAGES).text(OVER_PAGES).framing(1).text(OVER_PAGES).packet(), false, true},
+        {"framing_bit_unset", comment_writer().word(20).text(20).word(1).word(OVER_PAGES).text(OVER_PAGES).framing(0).packet(), false, false},
+        {"text_past_the_packet_end", comment_writer().word(20).text(20).word(1).word(OVER_PAGES + 1).text(OVER_PAGES).framing(1).packet(), false, false},
+        {"more_comments_than_the_packet_holds", comment_writer().word(20).text(20).word(3).word(OVER_PAGES).text(OVER_PAGES).framing(1).packet(), false, false},
+        {"negative_vendor_length", comment_writer().word(0x80000000u).text(OVER_PAGES).word(0).framing(1).packet(), false, false},
+    };
+}
+
+// stereo44.ogg with its comment header replaced, the setup header following
+// it on the page where it ends.
+bytes with_comment(const comment_case &c) {
+    const std::vector<bytes> pages = pages_of(read_bytes(fixture_path("stereo44.ogg")));
+    const std::uint32_t serial = serial_of(pages[0]);
+    const bytes identification = packets_on(pages[0])[0];
+    const bytes setup = packets_on(pages[1])[1];
+    std::vector<bytes> out;
+    if (c.on_first_page) {
+        // The first page must fit in the first chunk read.
+        out = pages_for(serial, {identification, c.comment, setup}, true, SEGMENTS_IN_A_CHUNK);
+    } else {
+        out = {pages[0]};
+        for (bytes &page : pages_for(serial, {c.comment, setup}, false)) out.push_back(page);
+    }
+    out.insert(out.end(), pages.begin() + 2, pages.end());
+    return joined_pages(out);
+}
+
+class comment_layouts : public ::testing::TestWithParam<comment_case> {};
+
+// The stream starts exactly when ov_open accepts it, and then decodes to
+// ov_read's PCM, while libogg never holds more than a few pages.
+TEST_P(comment_layouts, StartExactlyWhereOvOpenDoes) {
+    const comment_case &c = GetParam();
+    const bytes stream = with_comment(c);
+    const reference_result want = reference_decode(stream);
+    ASSERT_EQ(want.opened, c.valid) << "the case must be what its name says";
+    decoder_ptr d = new_decoder();
+    const std::int32_t started = qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0);
+    EXPECT_EQ(started, c.valid ? 0 : 1);
+    EXPECT_LE(libogg_storage(*d), 3 * LARGEST_PAGE);
+    if (started != 0) return;
+    const decode_result got = decode_to_end(d.get(), fixed_length(4096));
+    EXPECT_EQ(got.fault, "");
+    EXPECT_TRUE(got.pcm == want.pcm) << "PCM differs from ov_read";
+    EXPECT_FALSE(got.pcm.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(, comment_layouts, ::testing::ValuesIn(comment_cases()),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+}  // namespace
