@@ -29,7 +29,7 @@ constexpr int DEFAULT_CYCLES = 2000;
 #endif
 
 // Heap bytes the allocator may keep for itself between two measurements.
-constexpr long HEAP_SLACK_BYTES = 64 * 1024;
+[[maybe_unused]] constexpr long HEAP_SLACK_BYTES = 64 * 1024;
 
 int cycles() {
     const char *set = std::getenv("VELMORA_LEAK_CYCLES");

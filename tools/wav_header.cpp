@@ -3,13 +3,19 @@
 namespace {
 
 // Writes little-endian fields one after another, whatever the host's order.
+// Byte by byte: GCC 12 at -O3 misreads a range insert into a growing vector
+// as an overflow (-Wstringop-overflow).
 class field_writer {
 public:
     explicit field_writer(std::vector<std::uint8_t> &to) : to_(to) {}
-    void tag(const char (&four)[5]) { to_.insert(to_.end(), four, four + 4); }
+    void tag(const char (&four)[5]) {
+        for (int i = 0; i < 4; ++i) to_.push_back(static_cast<std::uint8_t>(four[i]));
+    }
     void u16(std::uint16_t v) { bytes(v, 2); }
     void u32(std::uint32_t v) { bytes(v, 4); }
-    void raw(const std::uint8_t *from, std::size_t n) { to_.insert(to_.end(), from, from + n); }
+    void raw(const std::uint8_t *from, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) to_.push_back(from[i]);
+    }
 
 private:
     void bytes(std::uint32_t v, int n) {
