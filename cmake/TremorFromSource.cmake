@@ -6,7 +6,10 @@
 # The source is an unpacked tree given as VELMORA_TREMOR_SOURCE_DIR, or else
 # fetched (and checksum-verified) by scripts/fetch-source.sh into
 # VELMORA_SOURCE_CACHE, a folder outside the work tree shared by builds.
-# Nothing of Tremor's source enters the repository.
+# Nothing of Tremor's source enters the repository. The patches in
+# cmake/tremor-patches (allocation failures answered, not crashed on) are
+# applied to a copy of that tree in the build folder; the tree itself is
+# never changed.
 set(VELMORA_SOURCE_CACHE "$ENV{HOME}/.cache/velmora/sources" CACHE PATH
     "Where Debian source packages are downloaded and unpacked")
 set(VELMORA_TREMOR_SOURCE_DIR "" CACHE PATH "Unpacked Tremor source tree (empty: fetch Debian's)")
@@ -31,20 +34,24 @@ endif()
 set(tremor_sources
   mdct.c block.c window.c synthesis.c info.c floor1.c floor0.c vorbisfile.c
   res012.c mapping0.c registry.c codebook.c sharedbook.c)
-list(TRANSFORM tremor_sources PREPEND ${tremor_dir}/)
 foreach(source ${tremor_sources})
-  if(NOT EXISTS ${source})
+  if(NOT EXISTS ${tremor_dir}/${source})
     message(FATAL_ERROR "${tremor_dir} is not a Tremor source tree: ${source} is missing")
   endif()
 endforeach()
 
+include(${CMAKE_CURRENT_LIST_DIR}/TremorPatches.cmake)
+set(patched_tree ${CMAKE_BINARY_DIR}/tremor-patched)
+velmora_patch_tremor(${tremor_dir} ${patched_tree})
+list(TRANSFORM tremor_sources PREPEND ${patched_tree}/)
+
 set(tremor_include ${CMAKE_BINARY_DIR}/tremor-include)
-file(COPY ${tremor_dir}/ivorbiscodec.h ${tremor_dir}/ivorbisfile.h
-          ${tremor_dir}/config_types.h
+file(COPY ${patched_tree}/ivorbiscodec.h ${patched_tree}/ivorbisfile.h
+          ${patched_tree}/config_types.h
      DESTINATION ${tremor_include}/tremor)
 
 add_library(velmora_tremor STATIC ${tremor_sources})
-target_include_directories(velmora_tremor PUBLIC ${tremor_include} PRIVATE ${tremor_dir})
+target_include_directories(velmora_tremor PUBLIC ${tremor_include} PRIVATE ${patched_tree})
 # The flags Tremor's configure uses on every host; third-party code, so its
 # warnings are not ours to fix.
 target_compile_definitions(velmora_tremor PRIVATE _REENTRANT USE_MEMORY_H
