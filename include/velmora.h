@@ -95,6 +95,17 @@ typedef struct qdx_ogg_wave_format {
 QDX_OGG_EXPORT qdx_ogg_decoder *qdx_ogg_create(void);
 
 /*
+ * When the runtime heap runs out inside libogg or Tremor, each failure is
+ * answered: an input function refuses the stream (1), qdx_ogg_replay() leaves
+ * a restart that could not start at its end (qdx_ogg_eof() reports 1), a
+ * decoding call drops the packet it could not decode and goes on, as with
+ * damaged input, and a sync buffer that cannot grow ends the source
+ * (qdx_ogg_eof() reports 1). This holds with Tremor compiled from source with
+ * the project's patches (the ARM, Windows and low-accuracy builds); Debian's
+ * packaged Tremor crashes on most of its own allocation failures.
+ */
+
+/*
  * Releases the decoder: codec state, open files, mappings and views, and any
  * memory block handed over with ownership. Always returns 0; a null decoder
  * is ignored. The decoder is invalid afterwards.
@@ -107,8 +118,8 @@ QDX_OGG_EXPORT int32_t qdx_ogg_free(qdx_ogg_decoder *decoder);
  * headers from the first. It returns 0 when the stream started and 1 on any
  * failure: null decoder, null or over-long path, file that cannot be opened or
  * mapped, input that is not an Ogg Vorbis stream beginning at its start
- * offset, truncated or damaged headers, or a suspended decoder (which is left
- * unchanged).
+ * offset, truncated or damaged headers, a heap that runs out while the codec
+ * is set up, or a suspended decoder (which is left unchanged).
  *
  * Attaching again: an input function called on a decoder that already holds
  * an input first releases everything the earlier input held (codec state,
@@ -184,7 +195,8 @@ QDX_OGG_EXPORT int32_t qdx_ogg_input_file_map2(
  *
  * A return below length, 0 included, only means the call stopped to read
  * more input or at the end of the stream: call again until qdx_ogg_eof()
- * reports 1. Damaged input is passed over silently.
+ * reports 1. Damaged input, and a packet the codec has no memory left to
+ * decode, are passed over silently.
  *
  * A suspended decoder fills length bytes with zeros and returns length.
  * A null decoder or buffer, a length of 0 or less, or a decoder whose stream
