@@ -3,8 +3,10 @@
 
 #include "core/decoder.h"
 
+// Without a started stream (no input yet, a refused input, a failed replay)
+// nothing can be decoded, so a host that decodes until the end stops.
 extern "C" int32_t qdx_ogg_eof(qdx_ogg_decoder *d) {
-    if (d == nullptr) return 1;
+    if (d == nullptr || !d->headers_ready) return 1;
     const qdx_ogg_source &in_use = d->has_second && d->use_second ? d->source2 : d->source1;
     return in_use.at_end;
 }

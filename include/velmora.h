@@ -24,9 +24,13 @@
  * replay after it.
  *
  * Threading: the library starts no thread and takes no lock. One decoder is
- * used by one thread at a time. The file inputs and qdx_ogg_resume() share one
+ * used by one thread at a time; different decoders may decode on different
+ * threads at once. The file inputs and qdx_ogg_resume() share one
  * process-wide path buffer, so no two of them may run at the same time, even
- * on different decoders.
+ * on different decoders: a host calling them from several threads holds one
+ * lock around those calls. Nothing else is shared between decoders, save one
+ * debugging counter in Debian's packaged Tremor, bumped on every audio packet
+ * and never read (the Tremor this project compiles from source drops it).
  *
  * Units: every offset, length and size is in bytes. PCM is signed 16-bit,
  * little-endian, interleaved by frame in the codec's channel order.
@@ -117,9 +121,17 @@ QDX_OGG_EXPORT int32_t qdx_ogg_free(qdx_ogg_decoder *decoder);
  * Each input function attaches one or two sources and reads the three Vorbis
  * headers from the first. It returns 0 when the stream started and 1 on any
  * failure: null decoder, null or over-long path, file that cannot be opened or
- * mapped, input that is not an Ogg Vorbis stream beginning at its start
- * offset, truncated or damaged headers, a heap that runs out while the codec
- * is set up, or a suspended decoder (which is left unchanged).
+ * mapped, path that is not a regular file (a directory, FIFO, socket or
+ * device: refused at once, without blocking), input that is not an Ogg
+ * Vorbis stream beginning at its start offset, truncated or damaged headers,
+ * a heap that runs out while the codec is set up, or a suspended decoder
+ * (which is left unchanged).
+ *
+ * A failed input leaves no stream started: qdx_ogg_eof() reports 1 and the
+ * format record holds zeros, even where an earlier input had started one.
+ * Only the refusals made before anything changes (a null or suspended
+ * decoder, a null or over-long path, a null block with a size) leave an
+ * earlier input attached as it was.
  *
  * Attaching again: an input function called on a decoder that already holds
  * an input first releases everything the earlier input held (codec state,
@@ -158,6 +170,8 @@ QDX_OGG_EXPORT int32_t qdx_ogg_input_memory2(qdx_ogg_decoder *decoder,
  * A file read in chunks of 8192 bytes. path: narrow, NUL-terminated, in the
  * active code page, at most 1023 bytes. start: offset at which the stream
  * begins. length: bytes to read from start, 0 for all up to the end of file.
+ * With length 0 a stream may run on past 4 GiB; after a suspend it goes on
+ * at the same byte there too.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_input_file_open(qdx_ogg_decoder *decoder,
                                                const char *path, uint32_t start,
@@ -172,6 +186,13 @@ QDX_OGG_EXPORT int32_t qdx_ogg_input_file_open2(
  * A file mapped read-only into memory. start: offset at which the stream
  * begins. end: the absolute offset at which it stops (not a length), 0 for
  * the end of file. An end beyond the file is held to the file's size.
+ *
+ * A mapped file cut short by another process while it is decoded (POSIX
+ * allows it; Windows does not) ends where it now ends: each refill first
+ * takes the file's current size. A cut that lands between that check and the
+ * copy of at most 8192 bytes that follows can still fault the process; a host
+ * whose files may be rewritten by others while they play uses the read
+ * inputs.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_input_file_map(qdx_ogg_decoder *decoder,
                                               const char *path, uint32_t start,
@@ -229,8 +250,9 @@ QDX_OGG_EXPORT int32_t qdx_ogg_suspend(qdx_ogg_decoder *decoder);
  * Reopens the files from their stored paths and goes on at the same byte.
  * Returns 0; -1 for a null decoder or when a mapped file cannot be reopened
  * (the decoder then stays suspended with nothing open); -2 when not
- * suspended. A read file that has gone away does not fail the resume: its
- * source simply ends.
+ * suspended. A read file that has gone away, or is no longer a regular
+ * file, does not fail the resume: its source simply ends. A mapped file in
+ * that case fails it.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_resume(qdx_ogg_decoder *decoder);
 
@@ -238,7 +260,9 @@ QDX_OGG_EXPORT int32_t qdx_ogg_resume(qdx_ogg_decoder *decoder);
 
 /*
  * 1 once the source in use is exhausted (all its PCM has been delivered),
- * else 0; 1 for a null decoder, so a host loop on it ends.
+ * else 0. Also 1 when no stream has started (no input yet, a refused input,
+ * a replay whose stream did not start) and for a null decoder, so a host
+ * loop on such a decoder ends.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_eof(qdx_ogg_decoder *decoder);
 

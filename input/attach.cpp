@@ -14,5 +14,9 @@ bool prepare_for_input(qdx_ogg_decoder *d) {
     std::memset(&d->source2, 0, sizeof d->source2);
     d->has_second = 0;
     d->use_second = 0;
+    // The earlier stream is gone: until the new one starts, nothing
+    // describes the output, as before any stream started.
+    std::memset(&d->format, 0, sizeof d->format);
+    d->batch_samples = 0;
     return true;
 }

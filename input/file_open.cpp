@@ -11,7 +11,9 @@ bool open_read_file(qdx_ogg_source &s) {
                  : plat_create_file(wide, PLAT_GENERIC_READ, PLAT_FILE_SHARE_READ, PLAT_OPEN_EXISTING,
                                     PLAT_FILE_FLAG_RANDOM_ACCESS | PLAT_FILE_ATTRIBUTE_NORMAL);
     if (s.file == PLAT_INVALID_HANDLE) return false;
-    const std::uint32_t offset = s.start + s.position;
+    // start and position are each below 4 GiB, but a stream that has been
+    // read past 4 GiB goes on from there, as it would without a suspend.
+    const std::uint64_t offset = std::uint64_t{s.start} + s.position;
     if (offset != 0) plat_set_file_pointer(s.file, offset, PLAT_FILE_BEGIN);
     return true;
 }

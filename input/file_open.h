@@ -7,8 +7,8 @@
 
 struct qdx_ogg_source;
 
-// Opens a read source's file and moves it to start + position. On failure
-// file holds PLAT_INVALID_HANDLE and false is returned.
+// Opens a read source's file and moves it to start + position, summed in 64
+// bits. On failure file holds PLAT_INVALID_HANDLE and false is returned.
 bool open_read_file(qdx_ogg_source &s);
 
 // Opens, maps and views a mapped source's file, and holds end to the size of

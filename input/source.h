@@ -20,9 +20,11 @@ constexpr std::uint32_t NO_END_LIMIT = 0xFFFFFFFFu;
 //   SRC_FILE    start = file offset where reading begins, end = bytes to read
 //               from start (NO_END_LIMIT: no limit; lowered to position by a
 //               short read), position = bytes read since start. While open,
-//               the file's own offset is start + position.
+//               the file's own offset is start + position, which may pass
+//               4 GiB.
 //   SRC_MAPPED  start, end and position are absolute offsets in the file;
-//               end never lies beyond the mapped view.
+//               end never lies beyond the mapped view, nor beyond the file's
+//               size when it was last refilled from.
 // position never passes end once it is at or below it.
 struct qdx_ogg_source {
     char path[SOURCE_PATH_BYTES];  // narrow path kept for resume; "" for memory

@@ -40,22 +40,24 @@ void plat_local_free(void *block);
 int plat_multibyte_to_wide(std::uint32_t code_page, const char *narrow,
                            plat_wchar *wide, int capacity);
 
-// Opens an existing file (CreateFileW). PLAT_INVALID_HANDLE on failure.
+// Opens an existing file (CreateFileW). Only a regular (disk) file opens: a
+// directory, FIFO, socket, device or pipe is refused at once, without
+// blocking. PLAT_INVALID_HANDLE on failure.
 plat_handle plat_create_file(const plat_wchar *path, std::uint32_t access,
                              std::uint32_t share, std::uint32_t creation,
                              std::uint32_t flags_and_attributes);
 
-// Opens a file that will be mapped (CreateFileForMappingW on CE).
+// Opens a file that will be mapped (CreateFileForMappingW on CE); regular
+// files only, as above.
 plat_handle plat_create_file_for_mapping(const plat_wchar *path,
                                          std::uint32_t access,
                                          std::uint32_t share,
                                          std::uint32_t creation,
                                          std::uint32_t flags_and_attributes);
 
-// Moves the read position (SetFilePointer, 32-bit distance, no high part).
-// Returns the new position, or 0xFFFFFFFF on failure.
-std::uint32_t plat_set_file_pointer(plat_handle file, std::uint32_t distance,
-                                    std::uint32_t method);
+// Moves the read position (SetFilePointer with its high part, so a read
+// source that has passed 4 GiB resumes where it was). False on failure.
+bool plat_set_file_pointer(plat_handle file, std::uint64_t distance, std::uint32_t method);
 
 // Reads up to count bytes (ReadFile). Returns the bytes delivered: fewer than
 // count only at end of file, 0 on failure. Interrupted and partial reads are
@@ -74,7 +76,8 @@ const std::uint8_t *plat_map_view(plat_handle mapping, std::uint32_t access);
 void plat_unmap_view(const std::uint8_t *view);
 void plat_close_handle(plat_handle handle);
 
-// Size of an open file in bytes (GetFileSize); 0xFFFFFFFF on failure.
+// Size of an open file in bytes (GetFileSize): its size now, also after
+// another process cut it short. 0xFFFFFFFF on failure.
 std::uint32_t plat_file_size(plat_handle file);
 
 // Size of the file at path (FindFirstFileW / FindClose, nFileSizeLow).
@@ -103,7 +106,10 @@ enum plat_op {
 // injected. For the other operations a return below requested means fail.
 using plat_fault_hook = std::uint32_t (*)(plat_op op, std::uint32_t requested);
 
-// Installs a hook (null removes it). Production code never installs one.
+// Installs a hook (null removes it) for the whole process: while one is
+// installed, every platform call on every thread goes through it, so a hook
+// used while other threads decode must be safe to call from them. Production
+// code never installs one.
 void plat_set_fault_hook(plat_fault_hook hook);
 
 // True when the installed hook fails this call of op.

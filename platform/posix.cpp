@@ -3,8 +3,8 @@
 // a mapping object is a duplicate descriptor (its own handle to close, as on
 // Windows); a view is preceded by one page that records its length, because
 // unmapping, as on Windows, is given the view pointer alone.
-// Offsets and sizes are 64-bit even on 32-bit targets, so files up to 4 GiB
-// open and their sizes read right.
+// Offsets and sizes are 64-bit even on 32-bit targets, so files of 4 GiB and
+// more open, and a seek reaches past 4 GiB.
 #define _FILE_OFFSET_BITS 64
 
 #include <fcntl.h>
@@ -95,20 +95,37 @@ int utf8_decode(const unsigned char *s, std::uint32_t *code) {
     return length;
 }
 
+bool is_regular_file(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Only regular files open, as CreateFileW opens only disk files here. A FIFO
+// without a writer would block a plain open for ever, and opening a device
+// can act on it, so the path is looked at first; the open itself does not
+// block and is checked again through the descriptor, in case the path was
+// replaced in between. Reads then block as usual.
+int open_regular_file(const char *path) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    const int flags = fcntl(fd, F_GETFL);
+    if (!is_regular_file(fd) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 plat_handle open_read_only(const plat_wchar *path) {
     native_path narrow;
     if (path == nullptr || !wide_to_utf8(path, &narrow)) return PLAT_INVALID_HANDLE;
-    int fd;
-    do {
-        fd = open(narrow.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return PLAT_INVALID_HANDLE;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // CreateFileW refuses directories
-        close(fd);
-        return PLAT_INVALID_HANDLE;
-    }
-    return handle_of(fd);
+    const int fd = open_regular_file(narrow.c_str());
+    return fd < 0 ? PLAT_INVALID_HANDLE : handle_of(fd);
 }
 
 }  // namespace
@@ -162,12 +179,10 @@ plat_handle plat_create_file_for_mapping(const plat_wchar *path,
     return open_read_only(path);
 }
 
-std::uint32_t plat_set_file_pointer(plat_handle file, std::uint32_t distance,
-                                    std::uint32_t method) {
+bool plat_set_file_pointer(plat_handle file, std::uint64_t distance, std::uint32_t method) {
     int fd = descriptor_of(file);
-    if (plat_fault_injected(PLAT_OP_SEEK) || fd < 0 || method != PLAT_FILE_BEGIN) return 0xFFFFFFFFu;
-    off_t at = lseek(fd, static_cast<off_t>(distance), SEEK_SET);
-    return at < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(at);
+    if (plat_fault_injected(PLAT_OP_SEEK) || fd < 0 || method != PLAT_FILE_BEGIN) return false;
+    return lseek(fd, static_cast<off_t>(distance), SEEK_SET) >= 0;
 }
 
 std::uint32_t plat_read_file(plat_handle file, void *buffer, std::uint32_t count) {

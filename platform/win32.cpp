@@ -22,11 +22,19 @@ plat_handle handle_of(HANDLE handle) { return reinterpret_cast<plat_handle>(hand
 
 const WCHAR *native(const plat_wchar *path) { return reinterpret_cast<const WCHAR *>(path); }
 
+// Only disk files are kept open: CreateFileW also opens devices (CON, NUL,
+// COM1) and pipes, whose reads may block or never end.
 plat_handle open_existing(const plat_wchar *path, std::uint32_t access, std::uint32_t share,
                           std::uint32_t creation, std::uint32_t flags_and_attributes) {
     if (path == nullptr) return PLAT_INVALID_HANDLE;
-    return handle_of(CreateFileW(native(path), access, share, nullptr, creation,
-                                 flags_and_attributes, nullptr));
+    const HANDLE file = CreateFileW(native(path), access, share, nullptr, creation,
+                                    flags_and_attributes, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return PLAT_INVALID_HANDLE;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return PLAT_INVALID_HANDLE;
+    }
+    return handle_of(file);
 }
 
 }  // namespace
@@ -63,17 +71,14 @@ plat_handle plat_create_file_for_mapping(const plat_wchar *path, std::uint32_t a
     return open_existing(path, access, share, creation, flags_and_attributes);
 }
 
-// The distance is an unsigned 32-bit offset. Desktop Windows reads a lone
-// low word as signed, so a zero high word goes with it and offsets from
-// 2 GiB up to 4 GiB stay reachable.
-std::uint32_t plat_set_file_pointer(plat_handle file, std::uint32_t distance,
-                                    std::uint32_t method) {
-    if (plat_fault_injected(PLAT_OP_SEEK) || !usable(file)) return INVALID_SET_FILE_POINTER;
-    LONG high = 0;
-    SetLastError(NO_ERROR);  // a position of 0xFFFFFFFF is told from a failure by the error
-    const DWORD low = SetFilePointer(native(file), static_cast<LONG>(distance), &high, method);
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return INVALID_SET_FILE_POINTER;
-    return high == 0 ? low : INVALID_SET_FILE_POINTER;
+// The distance goes to Windows as its low and high words, so offsets from
+// 2 GiB on, and past 4 GiB, are positions rather than negative moves.
+bool plat_set_file_pointer(plat_handle file, std::uint64_t distance, std::uint32_t method) {
+    if (plat_fault_injected(PLAT_OP_SEEK) || !usable(file)) return false;
+    LONG high = static_cast<LONG>(distance >> 32);
+    SetLastError(NO_ERROR);  // a low word of 0xFFFFFFFF is told from a failure by the error
+    const DWORD low = SetFilePointer(native(file), static_cast<LONG>(distance & 0xFFFFFFFFu), &high, method);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
 // ReadFile may deliver less than asked before the end of a file (a pipe, a

@@ -1,8 +1,11 @@
 // File inputs: offsets, lengths and ends, the refill chunks they give, files
 // that cannot be used, long paths, mappings that cannot be made, ends beyond
-// the file, and attaching again.
+// the file, a mapped file cut short while it plays, and attaching again.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -269,14 +272,41 @@ TEST_P(every_kind, EmptyInputIsRefused) {
     EXPECT_EQ(open_fd_count(), fds_before);
 }
 
-TEST_P(file_kinds, DirectoryIsRefused) {
+// A decoder without a started stream has nothing to decode, describes no
+// output, and a host that decodes until the end stops at once.
+void expect_no_stream(qdx_ogg_decoder *d) {
+    const qdx_ogg_wave_format zeros{};
+    EXPECT_EQ(std::memcmp(qdx_ogg_pcm_format(d), &zeros, sizeof zeros), 0);
+    EXPECT_EQ(qdx_ogg_eof(d), 1);
+    const decode_result r = decode_to_end(d, fixed_length(4096), 10);
+    EXPECT_TRUE(r.reached_eof) << r.fault;
+    EXPECT_TRUE(r.pcm.empty());
+}
+
+// Paths that name no regular file. A FIFO without a writer would hold a
+// plain open for ever; the alarm turns such a hang into a failure.
+TEST_P(file_kinds, PathThatIsNoRegularFileIsRefusedAtOnce) {
     scratch_dir dir;
+    const std::string fifo = dir.file("fifo.ogg");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const int fds_before = open_fd_count();
-    {
+    alarm(60);
+    for (const std::string &path : {dir.file("absent.ogg"), dir.path(), fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
         auto d = new_decoder();
-        EXPECT_EQ(attach(d.get(), dir.path(), 0, 0, 0), 1);
+        EXPECT_EQ(attach(d.get(), path, 0, 0, 0), 1);
+        expect_no_stream(d.get());
     }
+    alarm(0);
     EXPECT_EQ(open_fd_count(), fds_before);
+}
+
+TEST_P(every_kind, RefusedInputLeavesNoStreamOfAnEarlierOne) {
+    auto d = new_decoder();
+    expect_no_stream(d.get());
+    ASSERT_EQ(attach_one(d.get(), GetParam(), fixture_path("six48.ogg")), 0);
+    EXPECT_EQ(attach_one(d.get(), GetParam(), fixture_path("plain.wav")), 1);
+    expect_no_stream(d.get());
 }
 
 // --- Path length ---------------------------------------------------------------
@@ -455,6 +485,36 @@ TEST(mapped_end, FromASizeQueryThatFailsIsHeldToTheOpenedFile) {
     }
     EXPECT_EQ(d->source1.end, fs::file_size(path));
     EXPECT_EQ(decode_all(d.get()), reference_pcm("mono44.ogg"));
+}
+
+// --- A mapped file cut short while it plays ------------------------------------
+
+// POSIX lets another process shrink a file that is mapped; touching the view
+// past the new end would kill the host with SIGBUS. Wherever the cut falls,
+// the source ends where the file now ends and what was heard is the start of
+// the stream.
+TEST(mapped_file_cut_short, EndsWhereTheFileNowEndsAtEveryRefillOfTheDecode) {
+    scratch_dir dir;
+    const std::string path = dir.file("cut.ogg");
+    const std::vector<std::uint8_t> whole = read_bytes(fixture_path("stereo44.ogg"));
+    const std::vector<std::uint8_t> &expected = reference_pcm("stereo44.ogg");
+    const auto file_size = static_cast<std::uint32_t>(whole.size());
+    for (std::uint32_t taken = REFILL_CHUNK; taken < file_size; taken += REFILL_CHUNK) {
+        for (std::uint32_t cut_to : {0u, taken / 2, taken + 100}) {
+            SCOPED_TRACE("cut to " + std::to_string(cut_to) + " after " + std::to_string(taken) + " bytes");
+            write_bytes(path, whole);
+            auto d = new_decoder();
+            ASSERT_EQ(qdx_ogg_input_file_map(d.get(), path.c_str(), 0, 0), 0);
+            std::vector<std::uint8_t> heard = decode_until(
+                d.get(), 4096, [taken](const qdx_ogg_decoder &r) { return r.source1.position >= taken; });
+            fs::resize_file(path, cut_to);
+            const std::vector<std::uint8_t> rest = decode_all(d.get(), fixed_length(4096));
+            EXPECT_EQ(d->source1.position, std::max(taken, std::min(cut_to, file_size)));
+            heard.insert(heard.end(), rest.begin(), rest.end());
+            EXPECT_TRUE(heard.size() <= expected.size() &&
+                        std::equal(heard.begin(), heard.end(), expected.begin()));
+        }
+    }
 }
 
 // --- Attaching again ----------------------------------------------------------------

@@ -1,10 +1,14 @@
 // Suspend and resume: silence while suspended and the same samples after,
 // at any moment and for every source kind; what the sources hold meanwhile;
-// calls in the wrong state; files deleted or replaced while suspended.
+// calls in the wrong state; files deleted or replaced while suspended; a read
+// file resumed past 4 GiB.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -351,6 +355,31 @@ TEST_F(changed_while_suspended, DeletedSecondReadFileEndsAtTheReplay) {
     EXPECT_TRUE(after.pcm.empty());
 }
 
+// A path that became a FIFO while suspended must not make resume wait for a
+// writer (the alarm turns such a hang into a failure): a read source ends
+// there, a mapped one fails the resume.
+TEST_F(changed_while_suspended, PathTurnedIntoAFifoIsNotWaitedFor) {
+    alarm(60);
+    ASSERT_EQ(qdx_ogg_input_file_open(d.get(), first.c_str(), 0, 0), 0);
+    std::vector<std::uint8_t> heard = decode_into_middle_and_suspend();
+    fs::remove(first);
+    ASSERT_EQ(mkfifo(first.c_str(), 0600), 0);
+    ASSERT_EQ(qdx_ogg_resume(d.get()), 0);
+    EXPECT_EQ(d->source1.file, PLAT_INVALID_HANDLE);
+    const std::vector<std::uint8_t> rest = decode_all(d.get());
+    EXPECT_TRUE(is_prefix_of(joined({heard, rest}), reference_pcm("stereo44.ogg")));
+
+    ASSERT_EQ(qdx_ogg_input_file_map(d.get(), second.c_str(), 0, 0), 0);
+    ASSERT_EQ(qdx_ogg_suspend(d.get()), 0);
+    fs::remove(second);
+    ASSERT_EQ(mkfifo(second.c_str(), 0600), 0);
+    EXPECT_EQ(qdx_ogg_resume(d.get()), -1);
+    EXPECT_EQ(d->suspended, 1);
+    alarm(0);
+    d.reset();
+    EXPECT_EQ(open_fd_count(), fds_before);
+}
+
 // A mapped file replaced by a shorter one: resume maps the new file, and no
 // refill may copy past its end, wherever the old position lies.
 TEST_F(changed_while_suspended, ShorterMappedFileIsNeverReadPastItsEnd) {
@@ -373,6 +402,41 @@ TEST_F(changed_while_suspended, ShorterMappedFileIsNeverReadPastItsEnd) {
         }
         EXPECT_TRUE(is_prefix_of(joined({heard, rest}), reference_pcm("stereo44.ogg")));
     }
+}
+
+// --- A read file past 4 GiB ------------------------------------------------------
+
+// Writes bytes at offset into a new sparse file; false when the file system
+// refuses a file that large.
+bool write_sparse(const std::string &path, std::uint64_t offset, const std::vector<std::uint8_t> &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(offset));
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return out.good();
+}
+
+// A stream that begins just below 4 GiB: decoding reads on past 4 GiB, and a
+// suspend there must come back at the same byte, not 4 GiB earlier.
+TEST(read_file_past_4_gib, ResumesAtTheSameByte) {
+    constexpr std::uint64_t four_gib = std::uint64_t{1} << 32;
+    const std::uint32_t start = static_cast<std::uint32_t>(four_gib - 2 * REFILL_CHUNK - 100);
+    scratch_dir dir;
+    const std::string path = dir.file("sparse.bin");
+    if (!write_sparse(path, start, read_bytes(fixture_path("stereo44.ogg")))) {
+        GTEST_SKIP() << "the file system refuses a file past 4 GiB";
+    }
+    auto d = new_decoder();
+    ASSERT_EQ(qdx_ogg_input_file_open(d.get(), path.c_str(), start, 0), 0);
+    std::vector<std::uint8_t> heard = decode_until(d.get(), 1001, [&](const qdx_ogg_decoder &r) {
+        return start + std::uint64_t{r.source1.position} > four_gib;
+    });
+    ASSERT_EQ(qdx_ogg_suspend(d.get()), 0);
+    const std::vector<std::uint8_t> silence = calls_while_suspended(d.get());
+    ASSERT_EQ(qdx_ogg_resume(d.get()), 0);
+    const std::vector<std::uint8_t> rest = decode_all(d.get());
+    EXPECT_EQ(joined({heard, silence, rest}),
+              with_silence_at(reference_pcm("stereo44.ogg"), heard.size(), silence.size()));
 }
 
 }  // namespace

@@ -55,6 +55,29 @@ TEST_F(Win32Backend, MissingFileAndFolderDoNotOpen) {
               PLAT_INVALID_HANDLE);
 }
 
+// CreateFileW also opens devices and pipes, whose reads may block or never
+// end: only disk files are kept. The pipe has a waiting instance for each
+// open, so each open reaches it.
+TEST_F(Win32Backend, DevicesAndPipesDoNotOpen) {
+    const std::wstring pipe = L"\\\\.\\pipe\\velmora-backend-test";
+    HANDLE instances[2];
+    for (HANDLE &instance : instances) {
+        instance = CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 2, 0, 0, 0, nullptr);
+        ASSERT_NE(instance, INVALID_HANDLE_VALUE);
+    }
+    for (const std::wstring &name : {std::wstring(L"NUL"), std::wstring(L"CON"), std::wstring(L"COM1"), pipe}) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        const std::u16string device = as_plat(name);
+        EXPECT_EQ(plat_create_file(device.c_str(), PLAT_GENERIC_READ, PLAT_FILE_SHARE_READ, PLAT_OPEN_EXISTING,
+                                   PLAT_FILE_FLAG_RANDOM_ACCESS | PLAT_FILE_ATTRIBUTE_NORMAL),
+                  PLAT_INVALID_HANDLE);
+        EXPECT_EQ(plat_create_file_for_mapping(device.c_str(), PLAT_GENERIC_READ, PLAT_FILE_SHARE_READ,
+                                               PLAT_OPEN_EXISTING, PLAT_FILE_ATTRIBUTE_NORMAL),
+                  PLAT_INVALID_HANDLE);
+    }
+    for (HANDLE instance : instances) CloseHandle(instance);
+}
+
 // Read access and read sharing reach CreateFileW: the handle cannot write,
 // and nobody else can write the file while it is open.
 TEST_F(Win32Backend, OpensForReadingSharingReadsOnly) {
@@ -79,7 +102,7 @@ TEST_F(Win32Backend, OpensForReadingSharingReadsOnly) {
 TEST_F(Win32Backend, SeekThenReadStopsShortAtTheEnd) {
     const plat_handle file = open_read(L"data.bin");
     ASSERT_NE(file, PLAT_INVALID_HANDLE);
-    EXPECT_EQ(plat_set_file_pointer(file, 100, PLAT_FILE_BEGIN), 100u);
+    EXPECT_TRUE(plat_set_file_pointer(file, 100, PLAT_FILE_BEGIN));
     std::vector<std::uint8_t> chunk(8192, 0xA5);
     ASSERT_EQ(plat_read_file(file, chunk.data(), 8192), FILE_BYTES - 100);
     EXPECT_TRUE(std::equal(content.begin() + 100, content.end(), chunk.begin()));
@@ -88,14 +111,20 @@ TEST_F(Win32Backend, SeekThenReadStopsShortAtTheEnd) {
     plat_close_handle(file);
 }
 
-// The distance is unsigned: an offset past 2 GiB is a position, not a
-// negative move. Reading there finds the end of the file.
-TEST_F(Win32Backend, OffsetsPastTwoGigabytesAreUnsigned) {
+// The distance is unsigned and 64 bits wide: offsets past 2 GiB and past
+// 4 GiB are positions, not negative or wrapped moves. Reading there finds the
+// end of the file.
+TEST_F(Win32Backend, OffsetsPastTwoAndFourGigabytesAreReached) {
     const plat_handle file = open_read(L"data.bin");
     ASSERT_NE(file, PLAT_INVALID_HANDLE);
-    EXPECT_EQ(plat_set_file_pointer(file, 0x90000000u, PLAT_FILE_BEGIN), 0x90000000u);
-    std::uint8_t byte = 0;
-    EXPECT_EQ(plat_read_file(file, &byte, 1), 0u);
+    for (std::uint64_t offset : {0x90000000ull, 0x100000010ull}) {
+        ASSERT_TRUE(plat_set_file_pointer(file, offset, PLAT_FILE_BEGIN));
+        LARGE_INTEGER at{};
+        ASSERT_TRUE(SetFilePointerEx(reinterpret_cast<HANDLE>(file), LARGE_INTEGER{}, &at, FILE_CURRENT));
+        EXPECT_EQ(static_cast<std::uint64_t>(at.QuadPart), offset);
+        std::uint8_t byte = 0;
+        EXPECT_EQ(plat_read_file(file, &byte, 1), 0u);
+    }
     plat_close_handle(file);
 }
 
@@ -103,7 +132,7 @@ TEST_F(Win32Backend, AbsentAndFailedHandlesAreHarmless) {
     std::uint8_t byte = 0;
     for (plat_handle none : {PLAT_NO_HANDLE, PLAT_INVALID_HANDLE}) {
         EXPECT_EQ(plat_read_file(none, &byte, 1), 0u);
-        EXPECT_EQ(plat_set_file_pointer(none, 0, PLAT_FILE_BEGIN), FAILED);
+        EXPECT_FALSE(plat_set_file_pointer(none, 0, PLAT_FILE_BEGIN));
         EXPECT_EQ(plat_create_file_mapping(none, PLAT_PAGE_READONLY), PLAT_NO_HANDLE);
         EXPECT_EQ(plat_map_view(none, PLAT_FILE_MAP_READ), nullptr);
         EXPECT_EQ(plat_file_size(none), FAILED);
@@ -183,7 +212,7 @@ TEST_F(Win32Backend, FaultSeamFailsEachOperation) {
         EXPECT_EQ(plat_multibyte_to_wide(PLAT_CP_ACP, "a", nullptr, 0), 0);
         EXPECT_EQ(open_read(L"data.bin"), PLAT_INVALID_HANDLE);
         EXPECT_EQ(open_for_mapping(L"data.bin"), PLAT_INVALID_HANDLE);
-        EXPECT_EQ(plat_set_file_pointer(file, 10, PLAT_FILE_BEGIN), FAILED);
+        EXPECT_FALSE(plat_set_file_pointer(file, 10, PLAT_FILE_BEGIN));
         EXPECT_EQ(plat_read_file(file, chunk, sizeof chunk), 0u);
         EXPECT_EQ(plat_create_file_mapping(file, PLAT_PAGE_READONLY), PLAT_NO_HANDLE);
         EXPECT_EQ(plat_map_view(mapping, PLAT_FILE_MAP_READ), nullptr);
