@@ -124,8 +124,10 @@ QDX_OGG_EXPORT int32_t qdx_ogg_free(qdx_ogg_decoder *decoder);
  * mapped, path that is not a regular file (a directory, FIFO, socket or
  * device: refused at once, without blocking), input that is not an Ogg
  * Vorbis stream beginning at its start offset, truncated or damaged headers,
- * a heap that runs out while the codec is set up, or a suspended decoder
- * (which is left unchanged).
+ * a setup header over 512 KiB (encoders write a few KB), a heap that runs out
+ * while the codec is set up, or a suspended decoder (which is left
+ * unchanged). The comment header is checked but never kept, so it may be of
+ * any size.
  *
  * A failed input leaves no stream started: qdx_ogg_eof() reports 1 and the
  * format record holds zeros, even where an earlier input had started one.
