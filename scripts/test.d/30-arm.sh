@@ -25,4 +25,8 @@ cmake --build "$build" -j2
 # under qemu-arm those children die before they report; the native
 # low-accuracy step runs it against the same patched Tremor.
 echo "30-arm: dependency_allocations left to 40-lowacc (its forked children die under qemu-arm)"
-ctest --test-dir "$build" --output-on-failure -j2 -E '^dependency_allocations[.]'
+# Under qemu-arm the cross toolchain's loader meets the armhf packages' C
+# library, a newer build of it, and any second thread crashes in the C
+# library; the native steps and 25-threads run the parallel decoders.
+echo "30-arm: parallel_decoders left to the native steps (threads crash under qemu-arm's mixed C library)"
+ctest --test-dir "$build" --output-on-failure -j2 -E '^(dependency_allocations|parallel_decoders)[.]'
