@@ -1,5 +1,6 @@
-// The exit codes of velmora-decode, one per class of failure, and the error
-// that carries one from where a failure is found up to main().
+// The exit codes of velmora-decode and velmora-play, one per class of
+// failure, and the error that carries one from where a failure is found up
+// to main().
 #ifndef VELMORA_TOOLS_EXIT_STATUS_H
 #define VELMORA_TOOLS_EXIT_STATUS_H
 
@@ -13,6 +14,7 @@ enum class exit_status : int {
     input = 3,     // an input file cannot be used: missing, unreadable, offsets
     output = 4,    // the output cannot be written
     stream = 5,    // the input is not a decodable Ogg Vorbis stream
+    audio = 6,     // velmora-play: no audio device can be opened
 };
 
 // A failure with its one-line message for the user and its exit class.
