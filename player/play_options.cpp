@@ -31,10 +31,8 @@ void add_options(CLI::App &app, play_options &o, raw_options &raw) {
     auto *input = app.add_option("FILE", o.input, "Ogg Vorbis file to play")->type_name("FILE");
     auto *intro = app.add_option("--intro", o.intro, "Stream played once, before the loop")->type_name("FILE");
     auto *loop = app.add_option("--loop", o.loop, "Stream played after the intro, --loops times")->type_name("FILE");
-    app.add_option("--loops", raw.loops,
-                   "Plays of --loop (default: forever); with FILE, extra plays of FILE (default 0). "
-                   "N or forever")
-        ->type_name("N");
+    app.add_option("--loops", raw.loops, "Plays of --loop, or forever (default); with FILE, extra plays (default 0)")
+        ->type_name("N|forever");
     app.add_option("--input", o.kind, "How the decoder gets the bytes: memory (default), read, mapped")
         ->transform(CLI::CheckedTransformer(kinds))
         ->option_text("KIND");
