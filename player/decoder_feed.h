@@ -1,7 +1,8 @@
 // Fills the audio device's buffers from a decoder, as SDL's audio callback.
 // While a device is open the callback is the only code that touches the
 // decoder (one thread at a time, as velmora.h requires); the main thread asks
-// for a suspend or a replay and reads the state through atomics only, and
+// for a suspend or a replay and reads the state through atomics, reads the
+// failure once the state says failed (nothing writes it after that), and
 // calls the other member functions only while no device is open.
 #ifndef VELMORA_PLAYER_DECODER_FEED_H
 #define VELMORA_PLAYER_DECODER_FEED_H
@@ -59,7 +60,7 @@ public:
     // throws tool_error when SDL cannot play it.
     const qdx_ogg_wave_format &format() const { return format_; }
     speaker_layout prepare_device();
-    // After a failed state: what went wrong.
+    // Once status() reports failed: what went wrong.
     exit_status failure_status() const { return failure_status_; }
     const std::string &failure() const { return failure_; }
 
