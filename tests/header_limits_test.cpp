@@ -1,7 +1,8 @@
 // Stream start takes bounded memory whatever the comment and setup headers
 // hold: the comment header is passed over without being gathered, yet refused
 // exactly where ov_open refuses it; the setup header is gathered up to its
-// cap. Headers that never end are read from a file, as a device reads them.
+// cap, and refused where a codebook would crash Tremor. Headers that never
+// end are read from a file, as a device reads them.
 #include <gtest/gtest.h>
 
 #include <ogg/ogg.h>
@@ -180,5 +181,110 @@ TEST_P(comment_layouts, StartExactlyWhereOvOpenDoes) {
 
 INSTANTIATE_TEST_SUITE_P(, comment_layouts, ::testing::ValuesIn(comment_cases()),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A packet's bits, least significant first as Vorbis packs them, read field
+// by field.
+class packed_bits {
+public:
+    explicit packed_bits(const bytes &packet) {
+        for (std::uint8_t byte : packet)
+            for (int k = 0; k < 8; ++k) bits_.push_back((byte >> k) & 1);
+    }
+    std::uint32_t read(int width) {
+        std::uint32_t value = 0;
+        for (int k = 0; k < width; ++k) value |= std::uint32_t{bits_.at(at_++)} << k;
+        return value;
+    }
+    void skip(std::size_t width) { at_ += width; }
+    std::size_t at() const { return at_; }
+
+    // The packet with the bits from..to replaced by width zero bits.
+    bytes spliced(std::size_t from, std::size_t to, std::size_t width) const {
+        std::vector<std::uint8_t> out(bits_.begin(), bits_.begin() + from);
+        out.insert(out.end(), width, 0);
+        out.insert(out.end(), bits_.begin() + to, bits_.end());
+        bytes packet((out.size() + 7) / 8, 0);
+        for (std::size_t i = 0; i < out.size(); ++i) packet[i / 8] |= out[i] << (i % 8);
+        return packet;
+    }
+
+private:
+    std::vector<std::uint8_t> bits_;
+    std::size_t at_ = 0;
+};
+
+int bit_count(std::uint32_t value) {
+    int bits = 0;
+    for (; value != 0; value >>= 1) ++bits;
+    return bits;
+}
+
+std::uint32_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
+    auto fits = [&](std::uint64_t base) {
+        std::uint64_t power = 1;
+        for (std::uint32_t i = 0; i < dimensions && power <= entries; ++i) power *= base;
+        return power <= entries;
+    };
+    std::uint32_t values = 0;
+    while (fits(values + 1)) ++values;
+    return values;
+}
+
+// The setup header with its first lookup type 1 codebook given dimension 0
+// and its stored values dropped, as Tremor's unpacking then expects: the
+// header still unpacks, and synthesis set-up would divide by zero.
+bytes with_dimension_zero_book(const bytes &setup) {
+    packed_bits b(setup);
+    b.skip(7 * 8);  // packet type and "vorbis"
+    const std::uint32_t books = b.read(8) + 1;
+    for (std::uint32_t book = 0; book < books; ++book) {
+        EXPECT_EQ(b.read(24), 0x564342u) << "codebook " << book << " out of sync";
+        const std::size_t dimensions_at = b.at();
+        const std::uint32_t dimensions = b.read(16);
+        const std::uint32_t entries = b.read(24);
+        if (b.read(1)) {  // ordered lengths: runs
+            b.skip(5);
+            for (std::uint32_t entry = 0; entry < entries;) entry += b.read(bit_count(entries - entry));
+        } else {
+            const bool sparse = b.read(1);
+            for (std::uint32_t entry = 0; entry < entries; ++entry)
+                if (!sparse || b.read(1)) b.skip(5);
+        }
+        const std::uint32_t lookup_type = b.read(4);
+        if (lookup_type == 0) continue;
+        b.skip(2 * 32);
+        const std::uint32_t value_bits = b.read(4) + 1;
+        b.skip(1);
+        const std::size_t values = lookup_type == 1 ? lookup1_values(entries, dimensions) : entries * dimensions;
+        if (lookup_type == 1) {
+            const packed_bits without_values(b.spliced(b.at(), b.at() + values * value_bits, 0));
+            return without_values.spliced(dimensions_at, dimensions_at + 16, 16);
+        }
+        b.skip(values * value_bits);
+    }
+    return {};
+}
+
+
+// A value-mapped codebook of dimension 0 would have every Tremor build divide
+// by zero while synthesis is set up: the stream is refused instead. The same
+// stream with its setup header intact starts.
+TEST(setup_codebooks, DimensionZeroIsRefused) {
+    const std::vector<bytes> pages = pages_of(read_bytes(fixture_path("stereo44.ogg")));
+    const bytes comment = packets_on(pages[1])[0];
+    const bytes setup = packets_on(pages[1])[1];
+    auto started = [&](const bytes &setup_header) {
+        std::vector<bytes> out = {pages[0]};
+        for (bytes &page : pages_for(serial_of(pages[0]), {comment, setup_header}, false)) out.push_back(page);
+        out.insert(out.end(), pages.begin() + 2, pages.end());
+        const bytes stream = joined_pages(out);
+        decoder_ptr d = new_decoder();
+        return qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0);
+    };
+    const bytes rewritten = with_dimension_zero_book(setup);
+    ASSERT_FALSE(rewritten.empty()) << "stereo44.ogg has no lookup type 1 codebook";
+    EXPECT_EQ(started(setup), 0);
+    EXPECT_EQ(started(rewritten), 1);
+}
 
 }  // namespace
