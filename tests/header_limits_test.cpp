@@ -17,6 +17,7 @@
 #include "support/host_loop.h"
 #include "support/ogg_pages.h"
 #include "support/reference.h"
+#include "support/resource_watch.h"
 #include "support/source_kinds.h"
 #include "support/test_data.h"
 
@@ -90,6 +91,71 @@ TEST_F(unending_header, SetupIsRefusedAtItsCap) {
     EXPECT_LE(libogg_storage(*d), SETUP_HEADER_LIMIT + STORAGE_ABOVE_CAP + 2 * LARGEST_PAGE);
 }
 
+#ifdef VELMORA_TREMOR_PATCHED
+
+// Bits written least significant first, as Vorbis packs them.
+class bit_writer {
+public:
+    void put(std::uint32_t value, int width) {
+        for (int i = 0; i < width; ++i, ++bits_) {
+            if (bits_ % 8 == 0) bytes_.push_back(0);
+            bytes_.back() |= static_cast<std::uint8_t>(((value >> i) & 1u) << (bits_ % 8));
+        }
+    }
+    bytes packet() const { return bytes_; }
+
+private:
+    bytes bytes_;
+    int bits_ = 0;
+};
+
+int bit_width(std::uint32_t value) {
+    int width = 0;
+    for (; value != 0; value >>= 1) ++width;
+    return width;
+}
+
+// A setup header of a few dozen bytes whose one codebook declares 2^21 + 1
+// entries in the ordered form: one of length 1, the rest of length 22.
+bytes setup_with_a_huge_codebook() {
+    constexpr std::uint32_t ENTRIES = (1u << 21) + 1;
+    bit_writer w;
+    for (const char c : std::string("\x05vorbis")) w.put(static_cast<std::uint8_t>(c), 8);
+    w.put(0, 8);  // one codebook
+    w.put(0x564342, 24);
+    w.put(1, 16);  // dimensions
+    w.put(ENTRIES, 24);
+    w.put(1, 1);  // ordered
+    w.put(0, 5);  // from length 1
+    std::uint32_t done = 0;
+    for (int length = 1; done < ENTRIES; ++length) {
+        const std::uint32_t count = length == 1 ? 1 : length == 22 ? ENTRIES - 1 : 0;
+        w.put(count, bit_width(ENTRIES - done));
+        done += count;
+    }
+    w.put(0, 4);  // no value mapping
+    return w.packet();
+}
+
+// Tremor, with our patches, refuses codebooks that together declare more
+// than its budget before it allocates their tables: a start that would take
+// megabytes (and, decoding the book, overflow the stack) takes next to
+// nothing and is refused.
+TEST(codebook_budget, AHugeCodebookIsRefusedBeforeItsTablesAreAllocated) {
+    const std::vector<bytes> pages = pages_of(read_bytes(fixture_path("stereo44.ogg")));
+    std::vector<bytes> out = {pages[0]};
+    for (bytes &page : pages_for(serial_of(pages[0]), {packets_on(pages[1])[0], setup_with_a_huge_codebook()}, false))
+        out.push_back(page);
+    const bytes stream = joined_pages(out);
+    ASSERT_LT(stream.size(), 8192u);
+    decoder_ptr d = new_decoder();
+    ASSERT_TRUE(reset_resident_peak()) << "the kernel must let the resident high-water mark be reset";
+    const long before = resident_bytes();
+    EXPECT_EQ(qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0), 1);
+    EXPECT_LT(resident_peak_bytes() - before, 1L << 20);
+}
+
+#endif  // VELMORA_TREMOR_PATCHED
 
 // A comment header written field by field, lengths and counts as declared,
 // which need not match what follows.

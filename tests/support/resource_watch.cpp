@@ -50,6 +50,30 @@ long heap_in_use() {
     return in_use;
 }
 
+namespace {
+
+long status_kilobytes(const std::string &field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, field.size() + 1, field + ":") == 0) return std::atol(line.c_str() + field.size() + 1);
+    }
+    return -1;
+}
+
+}  // namespace
+
+long resident_bytes() { return status_kilobytes("VmRSS") * 1024; }
+
+long resident_peak_bytes() { return status_kilobytes("VmHWM") * 1024; }
+
+// Writing 5 to clear_refs resets the high-water mark (Linux 4.0 on).
+bool reset_resident_peak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return clear.good() && resident_peak_bytes() <= resident_bytes() + 64 * 1024;
+}
+
 fd_sentinels::fd_sentinels(int count) {
     for (int i = 0; i < count; ++i) {
         const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);

@@ -34,6 +34,14 @@ long heap_left_by(Session session, int times = 20) {
     return heap_in_use() - before;
 }
 
+// The process's resident memory and its high-water mark, in bytes, from
+// /proc/self/status. reset_resident_peak() brings the mark down to what is
+// resident now (false where the kernel refuses), so that the mark then shows
+// the most a step took, freed or not.
+long resident_bytes();
+long resident_peak_bytes();
+bool reset_resident_peak();
+
 // Descriptors opened on /dev/null into the lowest free numbers, which are the
 // numbers a decoder has just closed. If the decoder closes one of those
 // numbers a second time, it closes a sentinel, and all_open() says so.
