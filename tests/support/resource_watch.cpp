@@ -66,8 +66,11 @@ long resident_bytes() { return status_kilobytes("VmRSS") * 1024; }
 
 long resident_peak_bytes() { return status_kilobytes("VmHWM") * 1024; }
 
-// Writing 5 to clear_refs resets the high-water mark (Linux 4.0 on).
+// The allocator's free pages go back to the system first, so that a block
+// made of them counts again once touched. Writing 5 to clear_refs resets
+// the high-water mark (Linux 4.0 on).
 bool reset_resident_peak() {
+    malloc_trim(0);
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
     clear.flush();

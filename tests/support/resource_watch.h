@@ -35,9 +35,9 @@ long heap_left_by(Session session, int times = 20) {
 }
 
 // The process's resident memory and its high-water mark, in bytes, from
-// /proc/self/status. reset_resident_peak() brings the mark down to what is
-// resident now (false where the kernel refuses), so that the mark then shows
-// the most a step took, freed or not.
+// /proc/self/status. reset_resident_peak() hands the allocator's free pages
+// back and brings the mark down to what is resident then (false where the
+// kernel refuses), so that the mark shows the most a step took, freed or not.
 long resident_bytes();
 long resident_peak_bytes();
 bool reset_resident_peak();
