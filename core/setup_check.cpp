@@ -11,6 +11,13 @@ constexpr int FLOAT_BITS = 32;
 
 enum class codebook_walk { safe, unsafe, unreadable };
 
+// What the books walked so far declare, against the budget.
+struct codebook_tally {
+    long entries = 0;
+    long values = 0;
+    bool within_budget() const { return entries <= CODEBOOK_ENTRY_BUDGET && values <= CODEBOOK_VALUE_BUDGET; }
+};
+
 int ilog(unsigned long value) {
     int bits = 0;
     for (; value != 0; value >>= 1) ++bits;
@@ -64,7 +71,7 @@ bool skip_codeword_lengths(oggpack_buffer &b, long entries) {
 }
 
 // Follows one codebook as Tremor unpacks it, field by field.
-codebook_walk walk_codebook(oggpack_buffer &b) {
+codebook_walk walk_codebook(oggpack_buffer &b, codebook_tally &tally) {
     if (oggpack_read(&b, 24) != CODEBOOK_SYNC) return codebook_walk::unreadable;
     const long dimensions = oggpack_read(&b, 16);
     const long entries = oggpack_read(&b, 24);
@@ -72,11 +79,15 @@ codebook_walk walk_codebook(oggpack_buffer &b) {
     // Tremor refuses a book this large itself.
     if (ilog(static_cast<unsigned long>(dimensions)) + ilog(static_cast<unsigned long>(entries)) > 24)
         return codebook_walk::unreadable;
+    tally.entries += entries;
+    if (!tally.within_budget()) return codebook_walk::unsafe;
     if (!skip_codeword_lengths(b, entries)) return codebook_walk::unreadable;
     const long lookup_type = oggpack_read(&b, 4);
     if (lookup_type == 0) return codebook_walk::safe;
     if (lookup_type != 1 && lookup_type != 2) return codebook_walk::unreadable;
     if (dimensions == 0) return codebook_walk::unsafe;
+    tally.values += entries * dimensions;  // what synthesis expands the book to
+    if (!tally.within_budget()) return codebook_walk::unsafe;
     oggpack_adv(&b, 2 * FLOAT_BITS);  // the minimum and the delta
     const long value_bits = oggpack_read(&b, 4) + 1;
     if (oggpack_read(&b, 1) < 0) return codebook_walk::unreadable;  // the sequence flag
@@ -93,8 +104,9 @@ bool setup_codebooks_are_safe(ogg_packet &setup) {
     if (oggpack_read(&b, 8) != SETUP_PACKET_TYPE) return true;  // Tremor refuses it
     oggpack_adv(&b, VORBIS_SIGNATURE_BITS);
     const long books = oggpack_read(&b, 8) + 1;
+    codebook_tally tally;
     for (long i = 0; i < books; ++i) {
-        const codebook_walk walked = walk_codebook(b);
+        const codebook_walk walked = walk_codebook(b, tally);
         if (walked == codebook_walk::unsafe) return false;
         if (walked == codebook_walk::unreadable) return true;  // Tremor refuses it
     }

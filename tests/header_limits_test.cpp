@@ -91,8 +91,6 @@ TEST_F(unending_header, SetupIsRefusedAtItsCap) {
     EXPECT_LE(libogg_storage(*d), SETUP_HEADER_LIMIT + STORAGE_ABOVE_CAP + 2 * LARGEST_PAGE);
 }
 
-#ifdef VELMORA_TREMOR_PATCHED
-
 // Bits written least significant first, as Vorbis packs them.
 class bit_writer {
 public:
@@ -137,10 +135,10 @@ bytes setup_with_a_huge_codebook() {
     return w.packet();
 }
 
-// Tremor, with our patches, refuses codebooks that together declare more
-// than its budget before it allocates their tables: a start that would take
-// megabytes (and, decoding the book, overflow the stack) takes next to
-// nothing and is refused.
+// Codebooks that together declare more than the budget are refused before
+// Tremor allocates their tables, in every build: a start that would take
+// megabytes (and, sorting the book, overflow the stack) takes next to nothing
+// and is refused.
 TEST(codebook_budget, AHugeCodebookIsRefusedBeforeItsTablesAreAllocated) {
     const std::vector<bytes> pages = pages_of(read_bytes(fixture_path("stereo44.ogg")));
     std::vector<bytes> out = {pages[0]};
@@ -154,8 +152,6 @@ TEST(codebook_budget, AHugeCodebookIsRefusedBeforeItsTablesAreAllocated) {
     EXPECT_EQ(qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0), 1);
     EXPECT_LT(resident_peak_bytes() - before, 1L << 20);
 }
-
-#endif  // VELMORA_TREMOR_PATCHED
 
 // A comment header written field by field, lengths and counts as declared,
 // which need not match what follows.
