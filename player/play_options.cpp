@@ -4,18 +4,11 @@
 
 #include <charconv>
 #include <map>
-#include <sstream>
 
+#include "cli_common.h"
 #include "exit_status.h"
-#include "velmora.h"
 
 namespace {
-
-std::string library_banner() {
-    char banner[QDX_OGG_VERSION_BYTES] = {};
-    qdx_ogg_velm_ver(banner);
-    return std::string("Velmora ") + banner;
-}
 
 // Raw option texts, converted once CLI11 is done.
 struct raw_options {
@@ -89,14 +82,8 @@ play_command parse_play_command(int argc, const char *const *argv) {
     play_command result;
     raw_options raw;
     add_options(app, result.options, raw);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() != 0) throw tool_error(exit_status::usage, std::string(e.what()) + " (see --help)");
-        std::ostringstream text, unused;
-        app.exit(e, text, unused);
+    if (!parse_arguments(app, argc, argv, result.text)) {
         result.what = play_command::action::print_and_exit;
-        result.text = text.str();
         return result;
     }
     convert(raw, result.options);

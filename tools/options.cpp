@@ -6,18 +6,11 @@
 
 #include <charconv>
 #include <map>
-#include <sstream>
 
+#include "cli_common.h"
 #include "exit_status.h"
-#include "velmora.h"
 
 namespace {
-
-std::string library_banner() {
-    char banner[QDX_OGG_VERSION_BYTES] = {};
-    qdx_ogg_velm_ver(banner);
-    return std::string("Velmora ") + banner;
-}
 
 // Decimal, or hexadecimal after 0x; no sign.
 std::uint64_t parse_count(const std::string &text, const std::string &option, std::uint64_t most) {
@@ -119,14 +112,8 @@ command parse_command_line(int argc, const char *const *argv) {
     command result;
     raw_counts counts;
     add_options(app, result.options, counts);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() != 0) throw tool_error(exit_status::usage, std::string(e.what()) + " (see --help)");
-        std::ostringstream text, unused;
-        app.exit(e, text, unused);
+    if (!parse_arguments(app, argc, argv, result.text)) {
         result.what = command::action::print_and_exit;
-        result.text = text.str();
         return result;
     }
     convert_counts(counts, result.options);
