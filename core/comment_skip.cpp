@@ -8,10 +8,11 @@ namespace {
 
 constexpr int COMMENT_PACKET = 1;
 constexpr int PAGE_HEADER_BYTES = 27;  // the fixed part, before the segment table
+constexpr int SEGMENT_COUNT_AT = 26;   // the header byte that counts the segments
 constexpr int MOST_SEGMENTS = 255;
 constexpr unsigned char FULL_SEGMENT = 255;  // a segment that its packet goes on after
 
-int segment_count(const ogg_page &page) { return page.header[26]; }
+int segment_count(const ogg_page &page) { return page.header[SEGMENT_COUNT_AT]; }
 
 const unsigned char *segment_table(const ogg_page &page) { return page.header + PAGE_HEADER_BYTES; }
 
@@ -60,7 +61,7 @@ ogg_page without_comment(const ogg_page &page, unsigned char (&header)[PAGE_HEAD
         std::memcpy(header + PAGE_HEADER_BYTES + 1, lacing + comment_segments,
                     static_cast<std::size_t>(segments - comment_segments));
     }
-    header[26] = static_cast<unsigned char>(kept);
+    header[SEGMENT_COUNT_AT] = static_cast<unsigned char>(kept);
     ogg_page copy;
     copy.header = header;
     copy.header_len = PAGE_HEADER_BYTES + kept;

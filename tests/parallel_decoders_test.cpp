@@ -45,6 +45,19 @@ void decode_a_while(qdx_ogg_decoder *d, decode_result *r) {
 }
 
 // Whole decodes, attach to end, repeated so the threads overlap.
+// Every thread decoded every round of its fixture to Tremor's PCM.
+void expect_every_round_heard(const std::vector<std::vector<decode_result>> &heard,
+                              const std::vector<const bytes *> &expected) {
+    for (std::size_t i = 0; i < fixtures.size(); ++i) {
+        SCOPED_TRACE(fixtures[i]);
+        ASSERT_EQ(heard[i].size(), static_cast<std::size_t>(ROUNDS)) << "an input was refused";
+        for (const decode_result &r : heard[i]) {
+            EXPECT_EQ(r.fault, "");
+            EXPECT_EQ(r.pcm, *expected[i]);
+        }
+    }
+}
+
 TEST(parallel_decoders, MemoryInputsDecodeSideBySide) {
     const std::vector<const bytes *> expected = expected_pcm();
     std::vector<std::vector<decode_result>> heard(fixtures.size());
@@ -55,14 +68,7 @@ TEST(parallel_decoders, MemoryInputsDecodeSideBySide) {
             heard[i].push_back(decode_to_end(d.get(), varying_length()));
         }
     });
-    for (std::size_t i = 0; i < fixtures.size(); ++i) {
-        SCOPED_TRACE(fixtures[i]);
-        ASSERT_EQ(heard[i].size(), static_cast<std::size_t>(ROUNDS)) << "an input was refused";
-        for (const decode_result &r : heard[i]) {
-            EXPECT_EQ(r.fault, "");
-            EXPECT_EQ(r.pcm, *expected[i]);
-        }
-    }
+    expect_every_round_heard(heard, expected);
 }
 
 // Attach, decode a while, suspend, resume, decode to the end: the attach and
@@ -97,14 +103,7 @@ TEST(parallel_decoders, FileInputsDecodeSideBySideBetweenLockedCalls) {
             heard[i].push_back(r);
         }
     });
-    for (std::size_t i = 0; i < fixtures.size(); ++i) {
-        SCOPED_TRACE(fixtures[i]);
-        ASSERT_EQ(heard[i].size(), static_cast<std::size_t>(ROUNDS)) << "an input was refused";
-        for (const decode_result &r : heard[i]) {
-            EXPECT_EQ(r.fault, "");
-            EXPECT_EQ(r.pcm, *expected[i]);
-        }
-    }
+    expect_every_round_heard(heard, expected);
 }
 
 }  // namespace
