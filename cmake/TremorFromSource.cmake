@@ -50,19 +50,57 @@ file(COPY ${patched_tree}/ivorbiscodec.h ${patched_tree}/ivorbisfile.h
           ${patched_tree}/config_types.h
      DESTINATION ${tremor_include}/tremor)
 
-add_library(velmora_tremor STATIC ${tremor_sources})
-target_include_directories(velmora_tremor PUBLIC ${tremor_include} PRIVATE ${patched_tree})
-# The flags Tremor's configure uses on every host; third-party code, so its
-# warnings are not ours to fix.
-target_compile_definitions(velmora_tremor PRIVATE _REENTRANT USE_MEMORY_H
-  $<$<BOOL:${VELMORA_TREMOR_LOW_ACCURACY}>:_LOW_ACCURACY_>
-  $<$<BOOL:${VELMORA_TREMOR_ARM_ASM}>:_ARM_ASSEM_>)
-target_compile_options(velmora_tremor PRIVATE -fsigned-char -w)
-if(VELMORA_TREMOR_ARM_ASM)
-  if(NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|ARM)")
-    message(FATAL_ERROR "VELMORA_TREMOR_ARM_ASM needs an ARM target")
+# velmora_tremor_library(TARGET TREE SOURCES...): Tremor's files from TREE,
+# compiled as its configure does.
+function(velmora_tremor_library target tree)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${tremor_include} PRIVATE ${tree})
+  # The flags Tremor's configure uses on every host; third-party code, so its
+  # warnings are not ours to fix.
+  target_compile_definitions(${target} PRIVATE _REENTRANT USE_MEMORY_H
+    $<$<BOOL:${VELMORA_TREMOR_LOW_ACCURACY}>:_LOW_ACCURACY_>
+    $<$<BOOL:${VELMORA_TREMOR_ARM_ASM}>:_ARM_ASSEM_>)
+  target_compile_options(${target} PRIVATE -fsigned-char -w)
+  if(VELMORA_SANITIZE)
+    # Tremor's fixed-point arithmetic counts on two's-complement wrap-around
+    # and shifts of negative values; the exactness tests drive it with
+    # full-range input on purpose.
+    target_compile_options(${target} PRIVATE -fno-sanitize=signed-integer-overflow,shift)
   endif()
-  # The inline assembler is written for the ARM instruction set, not Thumb.
-  target_compile_options(velmora_tremor PRIVATE -marm)
+  if(VELMORA_TREMOR_ARM_ASM)
+    if(NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|ARM)")
+      message(FATAL_ERROR "VELMORA_TREMOR_ARM_ASM needs an ARM target")
+    endif()
+    # The inline assembler is written for the ARM instruction set, not Thumb.
+    target_compile_options(${target} PRIVATE -marm)
+  endif()
+  set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
+  target_link_libraries(${target} PUBLIC ${VELMORA_OGG_TARGET})
+endfunction()
+
+velmora_tremor_library(velmora_tremor ${patched_tree} ${tremor_sources})
+
+# The tests hold the sped-up Tremor to the same source without its speed
+# patches, same configuration and compiler flags, linked into the same
+# program: velmora_tremor_reference, whose every global symbol is renamed
+# reference_tremor_<name>.
+if(VELMORA_BUILD_TESTS)
+  set(reference_tree ${CMAKE_BINARY_DIR}/tremor-reference)
+  velmora_patch_tremor(${tremor_dir} ${reference_tree} REFERENCE)
+  list(TRANSFORM tremor_sources REPLACE "^${patched_tree}/" "${reference_tree}/"
+       OUTPUT_VARIABLE reference_sources)
+  velmora_tremor_library(velmora_tremor_reference_unrenamed ${reference_tree} ${reference_sources})
+  set_target_properties(velmora_tremor_reference_unrenamed PROPERTIES EXCLUDE_FROM_ALL ON)
+  set(reference_library ${CMAKE_BINARY_DIR}/libvelmora_tremor_reference.a)
+  add_custom_command(OUTPUT ${reference_library}
+    COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DOBJCOPY=${CMAKE_OBJCOPY}
+            -DIN=$<TARGET_FILE:velmora_tremor_reference_unrenamed> -DOUT=${reference_library}
+            -DPREFIX=reference_tremor_ -P ${CMAKE_CURRENT_LIST_DIR}/TremorRename.cmake
+    DEPENDS velmora_tremor_reference_unrenamed ${CMAKE_CURRENT_LIST_DIR}/TremorRename.cmake
+    COMMENT "Renaming the reference Tremor's symbols")
+  add_custom_target(velmora_tremor_reference_renamed DEPENDS ${reference_library})
+  add_library(velmora_tremor_reference STATIC IMPORTED GLOBAL)
+  set_target_properties(velmora_tremor_reference PROPERTIES IMPORTED_LOCATION ${reference_library})
+  add_dependencies(velmora_tremor_reference velmora_tremor_reference_renamed)
+  target_link_libraries(velmora_tremor_reference INTERFACE ${VELMORA_OGG_TARGET})
 endif()
-target_link_libraries(velmora_tremor PUBLIC ${VELMORA_OGG_TARGET})

@@ -2,8 +2,11 @@
 # order) put on a copy of its source tree, so that the tree itself, which
 # builds may share, is never changed.
 #
-# velmora_patch_tremor(SOURCE_DIR PATCHED_DIR) leaves in PATCHED_DIR the
-# tree's top-level sources with every patch applied. The copy is made afresh
+# velmora_patch_tremor(SOURCE_DIR PATCHED_DIR [REFERENCE]) leaves in
+# PATCHED_DIR the tree's top-level sources with every patch applied. With
+# REFERENCE the speed patches (numbered 0020 and up, which must not change
+# one output bit) are left out: that tree is the reference the tests hold the
+# sped-up Tremor to. The copy is made afresh
 # whenever the tree's files or the patches differ from those it was made
 # from (a fingerprint of both is kept beside it), so reconfiguring is
 # idempotent and a changed patch or tree is never applied on top of an old
@@ -13,6 +16,9 @@ set(velmora_tremor_patch_dir ${CMAKE_CURRENT_LIST_DIR}/tremor-patches)
 function(velmora_patch_tremor source_dir patched_dir)
   file(GLOB patches CONFIGURE_DEPENDS ${velmora_tremor_patch_dir}/*.patch)
   list(SORT patches)
+  if(ARGV2 STREQUAL "REFERENCE")
+    list(FILTER patches EXCLUDE REGEX "/(00[2-9][0-9]|0[1-9][0-9][0-9])-[^/]*$")
+  endif()
   file(GLOB tree_files ${source_dir}/*.c ${source_dir}/*.h)
   list(SORT tree_files)
   # Edits to the tree or to a patch rerun the configuration, which remakes
