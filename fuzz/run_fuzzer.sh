@@ -7,7 +7,8 @@
 #
 # The working corpus lives in BUILD_DIR/corpus/NAME and grows from run to run;
 # inputs that break a promise land in BUILD_DIR/artifacts/NAME/. Minimize one
-# and copy it into fuzz/regressions/ to keep it.
+# and copy it into fuzz/regressions/ to keep it (for fuzz_setup_header, the
+# stream it made: BUILD_DIR/fuzz/write_setup_stream INPUT OUTPUT.ogg).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
@@ -17,6 +18,23 @@ shift 3
 corpus="$build/corpus/$name"
 artifacts="$build/artifacts/$name"
 mkdir -p "$corpus" "$artifacts"
+
+if [ "$name" = fuzz_setup_header ]; then
+    # Its input is a recipe, not a stream: Ogg seeds and the Ogg dictionary
+    # would only send it down its plain-stream path. A fresh corpus starts
+    # from a few random recipes long enough to reach the audio packets.
+    if [ -z "$(ls -A "$corpus")" ]; then
+        for i in $(seq 1 16); do head -c $((128 * i)) /dev/urandom >"$corpus/random-$i"; done
+    fi
+    # A decoder may hold 16 MiB (the heap budget) plus its own share, which
+    # the target checks itself at every allocation; no single allocation may
+    # pass the budget. The process's own overhead under AddressSanitizer
+    # (shadow, quarantine, corpus) is several hundred MB on top.
+    exec "$build/fuzz/$name" "$corpus" -max_total_time="$seconds" -max_len=4096 \
+        -timeout=10 -malloc_limit_mb=16 -rss_limit_mb=1024 -print_final_stats=1 \
+        -artifact_prefix="$artifacts/" "$@"
+fi
+
 seeds=("$root/fixtures" "$here/regressions")
 shared="$root/../shared/testdata"
 [ -d "$shared" ] && seeds+=("$shared")

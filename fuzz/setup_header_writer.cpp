@@ -1,0 +1,293 @@
+#include "fuzz/setup_header_writer.h"
+
+#include <algorithm>
+
+namespace {
+
+// Bits needed to hold value: 0 for 0, 1 for 1, 2 for 2 and 3, ...
+int bit_length(std::uint64_t value) {
+    int bits = 0;
+    for (; value != 0; value >>= 1) ++bits;
+    return bits;
+}
+
+// The format's value count of a lookup type 1 book: the largest r with
+// r^dimensions <= entries, computed without overflow. A book of dimension 0
+// has none written.
+std::uint64_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
+    if (dimensions == 0) return 0;
+    if (dimensions == 1) return entries;
+    auto fits = [&](std::uint64_t r) {
+        std::uint64_t product = 1;
+        for (std::uint32_t i = 0; i < dimensions; ++i) {
+            product *= r;
+            if (product > entries) return false;
+        }
+        return true;
+    };
+    std::uint64_t r = 0;
+    while (fits(r + 1)) ++r;  // at most 4096 steps: dimensions >= 2, entries < 2^24
+    return r;
+}
+
+// Lengths of a complete prefix code over `used` entries: the shortest
+// `short_count` are one bit shorter than the rest. One entry gets length 1.
+struct complete_code {
+    explicit complete_code(std::uint64_t used) {
+        const int k = used <= 1 ? 1 : bit_length(used - 1);
+        long_length = static_cast<std::uint32_t>(k);
+        short_count = used <= 1 ? 0 : (std::uint64_t{1} << k) - used;
+    }
+    std::uint32_t length_of(std::uint64_t index) const {
+        return index < short_count ? long_length - 1 : long_length;
+    }
+    std::uint32_t long_length;
+    std::uint64_t short_count;
+};
+
+}  // namespace
+
+std::uint32_t setup_header_writer::count_field(int bits, std::uint32_t usual_most) {
+    const std::uint32_t minus_one = in_.small_or_edge(0, usual_most - 1, bits);
+    out_.write(minus_one, bits);
+    return minus_one + 1;
+}
+
+// Mostly an index that exists; now and then any value of the field.
+std::uint32_t setup_header_writer::reference(std::uint32_t count, int bits) {
+    const std::uint32_t value = in_.rarely(64) || count == 0 ? in_.edge(bits) : in_.pick(count);
+    out_.write(value, bits);
+    return value;
+}
+
+void setup_header_writer::write() {
+    out_.write(5, 8);
+    out_.write_bytes("vorbis", 6);
+    const std::uint32_t books = count_field(8, 4);
+    for (std::uint32_t i = 0; i < books && !out_.full(); ++i) codebook();
+    times_ = count_field(6, 1);
+    for (std::uint32_t i = 0; i < times_; ++i) out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);
+    floors_ = count_field(6, 3);
+    for (std::uint32_t i = 0; i < floors_; ++i) {
+        const std::uint32_t type = in_.rarely(32) ? in_.edge(16) : in_.pick(2);
+        out_.write(type, 16);
+        if (type == 0) floor0();
+        else floor1();
+    }
+    residues_ = count_field(6, 3);
+    for (std::uint32_t i = 0; i < residues_; ++i) residue();
+    mappings_ = count_field(6, 2);
+    for (std::uint32_t i = 0; i < mappings_; ++i) mapping();
+    modes_ = count_field(6, 3);
+    for (std::uint32_t i = 0; i < modes_; ++i) mode();
+    out_.write(in_.rarely(32) ? 0 : 1, 1);  // framing
+}
+
+void setup_header_writer::codebook() {
+    out_.write(0x564342, 24);
+    const std::uint32_t dimensions = in_.small_or_edge(1, 8, 16);
+    const std::uint32_t entries = in_.small_or_edge(1, 256, 24);
+    out_.write(dimensions, 16);
+    out_.write(entries, 24);
+    // Large books mostly come ordered: five bits per entry would fill the packet.
+    const bool ordered = entries > 4096 ? !in_.rarely(4) : in_.rarely(4);
+    out_.write(ordered ? 1 : 0, 1);
+    if (ordered) ordered_lengths(entries);
+    else unordered_lengths(entries);
+    // Value-mapped books are what residues need, so they come more often.
+    static constexpr std::uint32_t usual_types[] = {0, 1, 1, 2};
+    const std::uint32_t lookup_type = in_.rarely(32) ? in_.raw(4) : usual_types[in_.pick(4)];
+    out_.write(lookup_type, 4);
+    if (lookup_type == 1 || lookup_type == 2) value_fields(lookup_type, entries, dimensions);
+    books_.push_back({entries, dimensions, lookup_type});
+}
+
+// Runs of equal lengths, each count in ilog(entries left) bits: a complete
+// code, or runs the input picks.
+void setup_header_writer::ordered_lengths(std::uint32_t entries) {
+    if (!in_.rarely(8)) {
+        const complete_code code(entries);
+        const std::uint32_t first = code.short_count == 0 ? code.long_length : code.long_length - 1;
+        out_.write(first - 1, 5);
+        std::uint64_t done = 0;
+        if (code.short_count != 0) {
+            out_.write(static_cast<std::uint32_t>(code.short_count), bit_length(entries));
+            done = code.short_count;
+        }
+        out_.write(static_cast<std::uint32_t>(entries - done), bit_length(entries - done));
+        return;
+    }
+    out_.write(in_.small_or_edge(0, 15, 5), 5);
+    std::uint32_t done = 0;
+    for (int run = 0; done < entries && !out_.full(); ++run) {
+        const std::uint32_t left = entries - done;
+        std::uint32_t count = run >= 32 || in_.flag() ? left : in_.edge(bit_length(left));
+        if (count > left && !in_.rarely(8)) count = left;
+        out_.write(count, bit_length(left));
+        if (count > left) return;  // Tremor refuses it here
+        done += count;
+    }
+}
+
+// Five bits per entry, after a used flag when the book is sparse.
+void setup_header_writer::unordered_lengths(std::uint32_t entries) {
+    const bool sparse = in_.rarely(4);
+    out_.write(sparse ? 1 : 0, 1);
+    const std::uint32_t stride = sparse ? 1 + in_.pick(4) : 1;
+    const bool any_lengths = in_.rarely(8);
+    const complete_code code((entries + stride - 1) / stride);
+    std::uint64_t used = 0;
+    for (std::uint32_t i = 0; i < entries && !out_.full(); ++i) {
+        const bool is_used = i % stride == 0;
+        if (sparse) out_.write(is_used ? 1 : 0, 1);
+        if (!is_used) continue;
+        const std::uint32_t length = any_lengths ? 1 + in_.pick(32) : code.length_of(used);
+        out_.write(length - 1, 5);
+        ++used;
+    }
+}
+
+// Minimum, delta, value width, sequence flag, then the format's count of
+// values: lookup1_values for type 1, entries x dimensions for type 2.
+void setup_header_writer::value_fields(std::uint32_t lookup_type, std::uint32_t entries,
+                                       std::uint32_t dimensions) {
+    out_.write(in_.edge(32), 32);
+    out_.write(in_.edge(32), 32);
+    const std::uint32_t value_bits = 1 + in_.small_or_edge(0, 7, 4);
+    out_.write(value_bits - 1, 4);
+    out_.write(in_.flag() ? 1 : 0, 1);
+    const std::uint64_t values = lookup_type == 1 ? lookup1_values(entries, dimensions)
+                                                  : std::uint64_t{entries} * dimensions;
+    for (std::uint64_t i = 0; i < values && !out_.full(); ++i) out_.write(in_.raw(static_cast<int>(value_bits)), value_bits);
+}
+
+void setup_header_writer::floor0() {
+    out_.write(in_.small_or_edge(1, 32, 8), 8);          // order
+    out_.write(in_.rarely(2) ? in_.edge(16) : 44100, 16);  // rate
+    out_.write(in_.small_or_edge(1, 256, 16), 16);       // bark map size
+    out_.write(in_.rarely(2) ? in_.edge(6) : 1 + in_.pick(16), 6);  // amplitude bits
+    out_.write(in_.edge(8), 8);                          // amplitude offset
+    const std::uint32_t books = count_field(4, 2);
+    for (std::uint32_t i = 0; i < books; ++i) value_book_reference();
+}
+
+void setup_header_writer::floor1() {
+    const std::uint32_t partitions = in_.small_or_edge(0, 4, 5);
+    out_.write(partitions, 5);
+    std::uint32_t partition_class[32];
+    std::uint32_t max_class = 0;
+    for (std::uint32_t i = 0; i < partitions; ++i) {
+        partition_class[i] = in_.small_or_edge(0, 2, 4);
+        out_.write(partition_class[i], 4);
+        if (partition_class[i] > max_class) max_class = partition_class[i];
+    }
+    std::uint32_t class_dimensions[16];
+    for (std::uint32_t c = 0; c <= max_class && partitions > 0; ++c) {
+        class_dimensions[c] = 1 + in_.pick(8);
+        out_.write(class_dimensions[c] - 1, 3);
+        const std::uint32_t subclasses = in_.pick(4);
+        out_.write(subclasses, 2);
+        if (subclasses != 0) book_reference();
+        for (std::uint32_t s = 0; s < (1u << subclasses); ++s) {
+            out_.write(in_.rarely(16) ? in_.edge(8) : in_.pick(static_cast<std::uint32_t>(books_.size()) + 1), 8);
+        }
+    }
+    out_.write(in_.pick(4), 2);  // multiplier - 1
+    const std::uint32_t range_bits = in_.small_or_edge(4, 15, 4);
+    out_.write(range_bits, 4);
+    // X positions: Tremor refuses a repeated one, and 0 and 2^range_bits are
+    // already taken, so mostly distinct values in between.
+    std::vector<std::uint32_t> taken{0, 1u << range_bits};
+    for (std::uint32_t i = 0; i < partitions; ++i) {
+        for (std::uint32_t d = 0; d < class_dimensions[partition_class[i]]; ++d) {
+            std::uint32_t x = in_.raw(static_cast<int>(range_bits));
+            for (int tries = 0; tries < 64 && std::count(taken.begin(), taken.end(), x) != 0; ++tries) {
+                x = (x + 1) & ((1u << range_bits) - 1);
+            }
+            taken.push_back(x);
+            out_.write(x, range_bits);
+        }
+    }
+}
+
+void setup_header_writer::residue() {
+    out_.write(in_.rarely(32) ? in_.edge(16) : in_.pick(3), 16);  // type
+    out_.write(in_.rarely(4) ? in_.edge(24) : 0, 24);              // begin
+    out_.write(in_.rarely(4) ? in_.edge(24) : 32u << in_.pick(8), 24);  // end
+    // Partition size - 1: powers of two mostly, up to the longest block.
+    out_.write(in_.rarely(8) ? in_.edge(24) : (1u << in_.pick(13)) - 1, 24);
+    const std::uint32_t classifications = classification_count();
+    std::uint32_t books = 0;
+    for (std::uint32_t i = 0; i < classifications; ++i) {
+        const std::uint32_t cascade = in_.rarely(4) ? in_.raw(8) : in_.raw(3);
+        out_.write(cascade & 7, 3);
+        out_.write(cascade > 7 ? 1 : 0, 1);
+        if (cascade > 7) out_.write(cascade >> 3, 5);
+        for (std::uint32_t bits = cascade; bits != 0; bits >>= 1) books += bits & 1;
+    }
+    for (std::uint32_t i = 0; i < books; ++i) value_book_reference();
+}
+
+// Writes the classification count and the classbook. Mostly the count fits
+// the classbook (count^dimensions <= entries, which Tremor demands), so the
+// residue unpacks.
+std::uint32_t setup_header_writer::classification_count() {
+    const std::uint32_t classbook = in_.pick(static_cast<std::uint32_t>(books_.size()));
+    const book &b = books_[classbook];
+    const std::uint64_t fitting = lookup1_values(b.entries, b.dimensions);
+    std::uint32_t count = fitting == 0 ? 1 : 1 + in_.pick(static_cast<std::uint32_t>(fitting < 64 ? fitting : 64));
+    if (in_.rarely(32)) count = 1 + in_.edge(6);
+    out_.write(count - 1, 6);
+    if (in_.rarely(32)) book_reference();
+    else out_.write(classbook, 8);
+    return count;
+}
+
+// Residue books must be value-mapped: mostly one of those.
+void setup_header_writer::value_book_reference() {
+    std::vector<std::uint32_t> mapped;
+    for (std::uint32_t i = 0; i < books_.size(); ++i) {
+        if (books_[i].lookup_type == 1 || books_[i].lookup_type == 2) mapped.push_back(i);
+    }
+    if (mapped.empty() || in_.rarely(64)) {
+        book_reference();
+        return;
+    }
+    out_.write(mapped[in_.pick(static_cast<std::uint32_t>(mapped.size()))], 8);
+}
+
+void setup_header_writer::mapping() {
+    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);
+    const bool has_submaps = in_.flag();
+    out_.write(has_submaps ? 1 : 0, 1);
+    const std::uint32_t submaps = has_submaps ? 1 + in_.small_or_edge(0, 3, 4) : 1;
+    if (has_submaps) out_.write(submaps - 1, 4);
+    const bool coupled = channels_ > 1 && in_.flag();
+    out_.write(coupled ? 1 : 0, 1);
+    if (coupled) {
+        const std::uint32_t steps = count_field(8, 2);
+        const int bits = bit_length(channels_ - 1);
+        for (std::uint32_t i = 0; i < steps; ++i) {
+            const std::uint32_t magnitude = reference(channels_, bits);
+            std::uint32_t angle = in_.pick(channels_);
+            if (angle == magnitude && !in_.rarely(16)) angle = (angle + 1) % channels_;
+            out_.write(angle, bits);
+        }
+    }
+    out_.write(in_.rarely(32) ? in_.raw(2) : 0, 2);  // reserved
+    if (submaps > 1) {
+        for (std::uint32_t c = 0; c < channels_; ++c) reference(submaps, 4);
+    }
+    for (std::uint32_t s = 0; s < submaps; ++s) {
+        reference(times_, 8);  // time configuration: unused, but must exist
+        reference(floors_, 8);
+        reference(residues_, 8);
+    }
+}
+
+void setup_header_writer::mode() {
+    out_.write(in_.flag() ? 1 : 0, 1);                   // block flag
+    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);  // window type
+    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);  // transform type
+    reference(mappings_, 8);
+}
