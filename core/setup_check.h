@@ -1,29 +1,35 @@
-// A look at the setup header's codebooks before Tremor unpacks them.
+// A walk over the whole setup header before Tremor unpacks it.
 //
-// Tremor divides by a codebook's dimensions when it expands a value-mapped
-// book for synthesis, and again when residue type 0 decodes with one; its
-// unpacking lets a value-mapped book of dimension 0 through, so such a book
-// would end the host's process with a division by zero, in every Tremor
-// build. That book is refused here. So are codebooks that together declare
-// more than a budget of entries or values: a few bytes of ordered lengths can
-// declare millions of entries, and Tremor allocates tables (and, in Debian's
-// build, stack arrays) in proportion, up to 256 books. The budget is about 20
-// times the most that real encoders write in one setup (13,411 entries and
-// 61,254 values, over libvorbis at every quality and the test vectors), and the
-// same as our Tremor patches enforce. The walk stops after the codebooks,
-// or sooner where the header stops making sense: the rest is Tremor's to
-// judge, and it refuses what is malformed cleanly.
+// Debian's packaged Tremor trusts much of the setup header: a few hostile
+// bytes there can make it divide by zero, read the rest of the header from
+// the wrong bit, allocate gigabytes of look-ups or overflow the stack. So
+// stream start follows the header as Tremor will, field by field and with
+// Tremor's own arithmetic (setup_codebooks.h, setup_floors.h,
+// setup_residues.h, setup_mappings.h), works out what synthesis set-up will
+// then take (setup_costs.h), and refuses the stream when that goes over the
+// limits (setup_limits.h). What the walk cannot follow is refused too, never
+// left to Tremor's judgement: the walk is only worth what its place in the
+// header is. So is a packet other than a setup header in its place (Tremor
+// would take a second comment header there, leaking the first). The check
+// runs in every build: it is cheap, and the patched Tremor agrees with it.
 #ifndef VELMORA_SETUP_CHECK_H
 #define VELMORA_SETUP_CHECK_H
 
 #include <ogg/ogg.h>
+#include <tremor/ivorbiscodec.h>
 
-constexpr long CODEBOOK_ENTRY_BUDGET = 300000;   // entries over all books of a setup
-constexpr long CODEBOOK_VALUE_BUDGET = 1250000;  // entries x dimensions of value-mapped books
+#include "core/setup_costs.h"
 
-// Whether the setup header's codebooks are safe to hand to Tremor: false
-// when a value-mapped one (lookup type 1 or 2) has dimension 0, or when the
-// books together go over the budget.
-bool setup_codebooks_are_safe(ogg_packet &setup);
+// Walks the setup header of the stream whose identification header info
+// holds (channels and block sizes) and fills costs. False when the walk
+// cannot follow the header, or finds a field Tremor would misread, divide by
+// zero with or index out of range with.
+bool measure_setup(ogg_packet &setup, vorbis_info &info, setup_costs &costs);
+
+// Whether the costs are within the limits of setup_limits.h.
+bool setup_costs_within_limits(const setup_costs &costs);
+
+// Whether the setup header may be handed to Tremor.
+bool setup_is_safe(ogg_packet &setup, vorbis_info &info);
 
 #endif  // VELMORA_SETUP_CHECK_H

@@ -25,11 +25,11 @@ bool read_identification(qdx_ogg_decoder &d) {
 }
 
 // Hands the next header packet to Tremor: the comment header, which is
-// passed over (comment_skip.h), or the setup header, once its codebooks are
-// known not to crash Tremor (setup_check.h).
+// passed over (comment_skip.h), or the setup header, once it is known to be
+// one and to be safe for Tremor (setup_check.h).
 bool take_header(qdx_ogg_decoder &d, const comment_skip &skip, int headers_read) {
     if (headers_read == 0) return take_comment_header(d, skip);
-    if (!setup_codebooks_are_safe(d.packet)) return false;
+    if (!setup_is_safe(d.packet, d.info)) return false;
     return vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) >= 0;
 }
 

@@ -14,6 +14,7 @@
 
 #include "core/decoder.h"
 #include "core/packet_limit.h"
+#include "support/bit_writer.h"
 #include "support/host_loop.h"
 #include "support/ogg_pages.h"
 #include "support/reference.h"
@@ -90,22 +91,6 @@ TEST_F(unending_header, SetupIsRefusedAtItsCap) {
     EXPECT_LT(d->source1.position, SETUP_HEADER_LIMIT + 2 * LARGEST_PAGE);
     EXPECT_LE(libogg_storage(*d), SETUP_HEADER_LIMIT + STORAGE_ABOVE_CAP + 2 * LARGEST_PAGE);
 }
-
-// Bits written least significant first, as Vorbis packs them.
-class bit_writer {
-public:
-    void put(std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i, ++bits_) {
-            if (bits_ % 8 == 0) bytes_.push_back(0);
-            bytes_.back() |= static_cast<std::uint8_t>(((value >> i) & 1u) << (bits_ % 8));
-        }
-    }
-    bytes packet() const { return bytes_; }
-
-private:
-    bytes bytes_;
-    int bits_ = 0;
-};
 
 int bit_width(std::uint32_t value) {
     int width = 0;

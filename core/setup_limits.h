@@ -1,0 +1,47 @@
+// What a setup header may ask of Tremor, over what the format allows. Each
+// limit is far above what real encoders write (libvorbis from -q -1 to 10 at
+// 1, 2, 6 and 8 channels, and the test vectors; bench/setup_figures.sh
+// measures them), and far below what would hurt the host. Our patched
+// Tremor bounds its heap itself; Debian's packaged Tremor bounds nothing, so
+// for it these are the only bounds there are.
+#ifndef VELMORA_SETUP_LIMITS_H
+#define VELMORA_SETUP_LIMITS_H
+
+#include <cstdint>
+
+// Codebooks: Tremor allocates tables in proportion to what they declare, and
+// a few bytes of ordered lengths can declare millions of entries. About 15
+// times the most real encoders write in one setup (19,413 entries and 85,928
+// values, libvorbis at -q 10 with six channels); the patched Tremor enforces
+// the same budget.
+constexpr long CODEBOOK_ENTRY_BUDGET = 300000;   // entries over all books of a setup
+constexpr long CODEBOOK_VALUE_BUDGET = 1250000;  // entries x dimensions of value-mapped books
+
+// The look-ups Tremor builds for every mode, once per submap of its mapping:
+// a residue's decode map (a block per class word) and a floor 0's tables.
+// 1.3 KB of setup could otherwise ask for gigabytes. Real setups take at
+// most 140,640 bytes (a test vector with six modes; libvorbis, 11,408).
+constexpr std::uint64_t LOOKUP_HEAP_LIMIT = 4194304;  // bytes
+
+// Debian's Tremor sorts each codebook in stack arrays of a pointer and an
+// int per used entry (12 bytes on 64-bit machines, 8 on 32-bit ones): so
+// 16,384 used entries on 64-bit machines, 24,576 on 32-bit ones. Real books
+// have at most 3,125 (37,500 bytes).
+constexpr std::uint64_t SORT_STACK_LIMIT = 196608;  // bytes
+
+// Residue 0 decodes each partition through stack arrays of a long and a
+// pointer per codeword (partition size / book dimensions of them): so 512
+// codewords on 64-bit machines, 1,024 on 32-bit ones. Real residue 0 setups
+// code 32 (512 bytes).
+constexpr std::uint64_t RESIDUE0_STACK_LIMIT = 8192;  // bytes
+
+// Floor 0: Tremor divides its amplitude by (1 << bits) - 1, which wraps to 0
+// for 32 bits; its tables divide by the bark scale of half the rate, which
+// is 0 below 2 Hz; and it computes 0x10000 x bark in an int, which
+// overflows beyond 32768 barks. Real floor 0 streams use a few bits, rates
+// of 8-48 kHz and some hundred barks.
+constexpr long FLOOR0_AMPLITUDE_BITS_LIMIT = 31;
+constexpr long FLOOR0_LOWEST_RATE = 2;
+constexpr long FLOOR0_BARK_MAP_LIMIT = 32768;
+
+#endif  // VELMORA_SETUP_LIMITS_H

@@ -1,0 +1,202 @@
+// Setup headers that would have Debian's packaged Tremor misread the rest of
+// the header, divide by zero, spend gigabytes of heap on look-ups or
+// megabytes of stack on a sort are refused at stream start, in every build;
+// each beside the same header with the hostile field made harmless, which
+// starts. The setups are built field by field after stereo44.ogg's
+// identification header (two channels).
+#include <gtest/gtest.h>
+
+#include <ogg/ogg.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/setup_check.h"
+#include "support/bit_writer.h"
+#include "support/ogg_pages.h"
+#include "support/source_kinds.h"
+#include "support/test_data.h"
+
+namespace {
+
+using book_writer = std::function<void(bit_writer &)>;
+
+constexpr std::uint32_t CODEBOOK_SYNC = 0x564342;
+
+// A book with listed lengths: of its entries, the first used ones have
+// codewords of one bit (so at most two), the rest none. A value-mapped one
+// stores values of value_bits each, as many as given.
+book_writer listed_book(std::uint32_t dimensions, std::uint32_t entries, std::uint32_t used, int lookup_type = 0,
+                        std::uint32_t values = 0, int value_bits = 8) {
+    return [=](bit_writer &w) {
+        w.put(CODEBOOK_SYNC, 24).put(dimensions, 16).put(entries, 24);
+        w.put(0, 1).put(1, 1);  // listed, some perhaps unused
+        for (std::uint32_t e = 0; e < entries; ++e) {
+            w.put(e < used, 1);
+            if (e < used) w.put(0, 5);  // length 1
+        }
+        w.put(static_cast<std::uint32_t>(lookup_type), 4);
+        if (lookup_type == 0) return;
+        w.put(0, 32).put(0, 32).put(static_cast<std::uint32_t>(value_bits - 1), 4).put(0, 1);
+        for (std::uint32_t v = 0; v < values; ++v) w.put(1, value_bits);
+    };
+}
+
+// Two entries with a value each: a book any floor or residue may use.
+book_writer small_book() { return listed_book(1, 2, 2, 1, 2); }
+
+int bit_width(std::uint32_t value) {
+    int width = 0;
+    for (; value != 0; value >>= 1) ++width;
+    return width;
+}
+
+// 2^21 + 1 entries in a few bytes of ordered lengths: one of length 1, the
+// rest of length 22.
+book_writer huge_book() {
+    return [](bit_writer &w) {
+        constexpr std::uint32_t ENTRIES = (1u << 21) + 1;
+        w.put(CODEBOOK_SYNC, 24).put(1, 16).put(ENTRIES, 24).put(1, 1).put(0, 5);
+        std::uint32_t done = 0;
+        for (int length = 1; done < ENTRIES; ++length) {
+            const std::uint32_t count = length == 1 ? 1 : length == 22 ? ENTRIES - 1 : 0;
+            w.put(count, bit_width(ENTRIES - done));
+            done += count;
+        }
+        w.put(0, 4);
+    };
+}
+
+// A floor 1 with no posts but its two ends.
+void empty_floor1(bit_writer &w) { w.put(1, 16).put(0, 5).put(0, 2).put(8, 4); }
+
+// A floor 0 of order 1 over 64 barks, coded with book 0.
+book_writer floor0(std::uint32_t rate, std::uint32_t amplitude_bits) {
+    return [=](bit_writer &w) { w.put(0, 16).put(1, 8).put(rate, 16).put(64, 16).put(amplitude_bits, 6).put(50, 8).put(0, 4).put(0, 8); };
+}
+
+struct setup_plan {
+    std::vector<book_writer> books;
+    book_writer floor = empty_floor1;
+    std::uint32_t class_book = 0;  // the residue's
+    std::uint32_t classes = 1;
+    std::uint32_t submaps = 1;
+    std::uint32_t modes = 1;
+};
+
+// One residue (type 1, coding nothing), one mapping, modes alike.
+std::vector<std::uint8_t> setup_header(const setup_plan &plan) {
+    constexpr int CHANNELS = 2;
+    bit_writer w;
+    w.put(5, 8).text("vorbis").put(static_cast<std::uint32_t>(plan.books.size() - 1), 8);
+    for (const book_writer &book : plan.books) book(w);
+    w.put(0, 6).put(0, 16);  // one time slot, of type 0
+    w.put(0, 6);
+    plan.floor(w);
+    w.put(0, 6).put(1, 16).put(0, 24).put(0, 24).put(63, 24).put(plan.classes - 1, 6).put(plan.class_book, 8);
+    for (std::uint32_t c = 0; c < plan.classes; ++c) w.put(0, 3).put(0, 1);
+    w.put(0, 6).put(0, 16);
+    if (plan.submaps > 1) w.put(1, 1).put(plan.submaps - 1, 4);
+    else w.put(0, 1);
+    w.put(0, 1).put(0, 2);  // no coupling; reserved
+    for (int c = 0; plan.submaps > 1 && c < CHANNELS; ++c) w.put(0, 4);
+    for (std::uint32_t s = 0; s < plan.submaps; ++s) w.put(0, 8).put(0, 8).put(0, 8);
+    w.put(plan.modes - 1, 6);
+    for (std::uint32_t m = 0; m < plan.modes; ++m) w.put(1, 1).put(0, 16).put(0, 16).put(0, 8);
+    w.put(1, 1);  // framing
+    return w.packet();
+}
+
+class setup_headers : public ::testing::Test {
+protected:
+    const std::vector<bytes> pages = pages_of(read_bytes(fixture_path("stereo44.ogg")));
+    const bytes comment = packets_on(pages[1])[0];
+    const bytes setup = packets_on(pages[1])[1];
+
+    // Stream start over the identification header and the packets given.
+    std::int32_t started(const std::vector<bytes> &headers) const {
+        std::vector<bytes> out = {pages[0]};
+        for (bytes &page : pages_for(serial_of(pages[0]), headers, false)) out.push_back(page);
+        const bytes stream = joined_pages(out);
+        decoder_ptr d = new_decoder();
+        return qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0);
+    }
+    std::int32_t started(const setup_plan &plan) const { return started({comment, setup_header(plan)}); }
+};
+
+struct hostile_case {
+    const char *name;
+    setup_plan hostile;
+    setup_plan harmless;
+};
+
+void PrintTo(const hostile_case &c, std::ostream *os) { *os << c.name; }
+
+std::vector<hostile_case> hostile_cases() {
+    // A lookup type 1 book with one entry: Tremor counts 2 values for 64
+    // dimensions where long has 64 bits (its product overflows), and 1 for
+    // 30 wherever long has 32 bits or more. Its values are written
+    // as Tremor reads them, so Tremor reads on in step while a walk with the
+    // true count loses its place.
+    const book_writer miscounted = listed_book(64, 1, 1, 1, 2);
+    const book_writer miscounted_unused = listed_book(64, 1, 0, 1, 2);
+    const book_writer counted = listed_book(30, 1, 1, 1, 1);
+    const book_writer dimension_zero = listed_book(0, 2, 2, 1, 0);
+    const book_writer many_class_words = listed_book(3, 64000, 2);  // 40 classes ^ 3
+    return {
+        {"type1_count_overflows", {{miscounted, small_book()}, empty_floor1, 1}, {{counted, small_book()}, empty_floor1, 1}},
+        {"dimension_zero_after_a_miscount",
+         {{miscounted_unused, dimension_zero, small_book()}, empty_floor1, 2},
+         {{counted, small_book(), small_book()}, empty_floor1, 2}},
+        {"huge_book_after_a_miscount",
+         {{miscounted_unused, huge_book(), small_book()}, empty_floor1, 2},
+         {{counted, small_book(), small_book()}, empty_floor1, 2}},
+        {"floor0_amplitude_of_32_bits", {{small_book()}, floor0(44100, 32)}, {{small_book()}, floor0(44100, 31)}},
+        {"floor0_rate_below_2", {{small_book()}, floor0(1, 8)}, {{small_book()}, floor0(2, 8)}},
+        {"lookups_for_every_mode_and_submap",
+         {{many_class_words, small_book()}, empty_floor1, 0, 40, 16, 64},
+         {{many_class_words, small_book()}, empty_floor1, 0, 40, 1, 1}},
+    };
+}
+
+class hostile_setups : public setup_headers, public ::testing::WithParamInterface<hostile_case> {};
+
+TEST_P(hostile_setups, AreRefusedWhereTheHarmlessOneStarts) {
+    EXPECT_EQ(started(GetParam().harmless), 0) << "the setup must be valid but for the hostile field";
+    EXPECT_EQ(started(GetParam().hostile), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(, hostile_setups, ::testing::ValuesIn(hostile_cases()),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Tremor would unpack a second comment header in the setup header's place,
+// leaking the first.
+TEST_F(setup_headers, ASecondCommentHeaderIsRefused) {
+    EXPECT_EQ(started({comment, setup}), 0);
+    EXPECT_EQ(started({comment, comment, setup}), 1);
+}
+
+// The walk refuses a header it cannot follow to its end, wherever it is cut,
+// rather than leave it to Tremor.
+TEST_F(setup_headers, EveryTruncationIsRefusedByTheWalkItself) {
+    ogg_packet identification = {};
+    bytes first = packets_on(pages[0])[0];
+    identification.packet = first.data();
+    identification.bytes = static_cast<long>(first.size());
+    identification.b_o_s = 1;
+    vorbis_info info;
+    vorbis_info_init(&info);
+    ASSERT_EQ(vorbis_synthesis_headerin(&info, nullptr, &identification), 0);
+    bytes header = setup;
+    setup_costs costs;
+    for (std::size_t length = 0; length <= setup.size(); ++length) {
+        ogg_packet packet = {};
+        packet.packet = header.data();
+        packet.bytes = static_cast<long>(length);
+        EXPECT_EQ(measure_setup(packet, info, costs), length == setup.size()) << "cut to " << length << " bytes";
+    }
+    vorbis_info_clear(&info);
+}
+
+}  // namespace
