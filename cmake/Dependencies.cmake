@@ -1,18 +1,20 @@
 # libogg and Tremor behind one target, velmora::codec. libogg comes from
 # pkg-config, or on Windows, which has no packaged libogg, from Debian's source
-# package (cmake/OggFromSource.cmake). Tremor is Debian's packaged library, or
-# compiled here from Debian's source package (cmake/TremorFromSource.cmake),
-# which is how the low-accuracy configuration is built. ARM and Windows
-# targets default to the latter.
+# package (cmake/OggFromSource.cmake). Tremor is compiled here from Debian's
+# source package with our patches (cmake/TremorFromSource.cmake), which mend
+# what hostile setup headers and a heap running out do to it; Debian's
+# packaged library is an option, with the limits the README states. The device
+# builds (ARM, Windows) use Tremor's low-accuracy configuration, native builds
+# its full accuracy.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|ARM)" OR WIN32)
-  set(velmora_tremor_from_source_default ON)
+  set(velmora_device_build ON)
 else()
-  set(velmora_tremor_from_source_default OFF)
+  set(velmora_device_build OFF)
 endif()
 option(VELMORA_OGG_FROM_SOURCE "Compile libogg from Debian's source package" ${WIN32})
-option(VELMORA_TREMOR_FROM_SOURCE "Compile Tremor from Debian's source package" ${velmora_tremor_from_source_default})
+option(VELMORA_TREMOR_FROM_SOURCE "Compile Tremor from Debian's source package, with our patches" ON)
 option(VELMORA_TREMOR_LOW_ACCURACY "Tremor with 32-bit products only (_LOW_ACCURACY_); needs VELMORA_TREMOR_FROM_SOURCE"
-       ${velmora_tremor_from_source_default})
+       ${velmora_device_build})
 option(VELMORA_TREMOR_ARM_ASM "Tremor's ARM assembler (_ARM_ASSEM_); needs VELMORA_TREMOR_FROM_SOURCE" OFF)
 
 if(VELMORA_OGG_FROM_SOURCE)

@@ -1,7 +1,8 @@
 # Cross build for 32-bit ARM Linux (hard-float EABI) with Debian's cross
 # compilers, against Debian's armhf packages installed alongside the host's
-# (dpkg --add-architecture armhf; libogg-dev:armhf, libgtest-dev:armhf, and
-# libvorbisidec-dev:armhf when Tremor is not compiled from source).
+# (dpkg --add-architecture armhf; libogg-dev:armhf, libgtest-dev:armhf,
+# libstdc++6:armhf for running the programs, and libvorbisidec-dev:armhf when
+# Tremor is not compiled from source; scripts/setup-armhf.sh installs them).
 # Programs run under qemu-arm, so ctest works as on the host.
 #
 #   cmake -S . -B build/arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
@@ -27,6 +28,9 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${VELMORA_ARM_TRIPLET})
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 
-# The C library and loader of the cross toolchain; other armhf libraries that
-# are not there are found by qemu in the host's multiarch folders.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${VELMORA_ARM_TRIPLET})
+# Programs run with the armhf packages' own loader (/lib/ld-linux-armhf.so.3)
+# and C library, the ones the armhf libogg, Tremor and libstdc++ were built
+# against: one C library throughout, so threads and fork work under qemu-arm.
+# (Pointing qemu at the cross toolchain's folder instead would mix its older
+# loader with the packages' C library, and a second thread crashes.)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm)

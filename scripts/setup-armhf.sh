@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Adds Debian's armhf architecture and the armhf libraries the ARM cross build
 # links: libogg, Tremor (used when it is not compiled from source) and
-# GoogleTest. The cross compilers and qemu-user come from packages.d/arm.txt
-# through setup.sh. Run as root; safe to repeat.
+# GoogleTest, and the armhf C++ runtime the programs load under qemu-arm with
+# the armhf loader and C library (libc6:armhf comes with them). The cross
+# compilers and qemu-user come from packages.d/arm.txt through setup.sh. Run
+# as root; safe to repeat.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 bash "$here/setup.sh"
 
-packages=(libogg-dev:armhf libvorbisidec-dev:armhf libgtest-dev:armhf)
+packages=(libogg-dev:armhf libvorbisidec-dev:armhf libgtest-dev:armhf libc6:armhf libstdc++6:armhf libgcc-s1:armhf)
 dpkg --print-foreign-architectures | grep -qx armhf || dpkg --add-architecture armhf
 missing=()
 for p in "${packages[@]}"; do

@@ -67,7 +67,7 @@ gcc -O2 -Wall -Wextra -shared -fPIC "$root/bench/arm/qemu_module_icount.c" -o "$
 count() {
     local dir="$1" name="$2" decoder="$3" file="$4"
     local raw="$profiles/$name.$decoder.$file.icount"
-    qemu-arm -L /usr/arm-linux-gnueabihf -plugin "$out/libqemu_module_icount.so,out=$raw,detail=Velmora.ovl" \
+    qemu-arm -plugin "$out/libqemu_module_icount.so,out=$raw,detail=Velmora.ovl" \
         "$dir/bench/velmora_bench" --decoder "$decoder" --input memory "$out/inputs/$file.ogg" >/dev/null
     python3 "$root/bench/arm/attribute.py" "$raw" "$dir/Velmora.ovl" "$dir/libvelmora_core.a" \
         --baseline "$profiles/$name.none.icount" >"$profiles/$name.$decoder.$file.txt"
@@ -86,7 +86,7 @@ for name in "${configs[@]}"; do
     echo "== ARM, $name"
     # shellcheck disable=SC2086
     build "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabihf.cmake" ${options[$name]}
-    qemu-arm -L /usr/arm-linux-gnueabihf -plugin "$out/libqemu_module_icount.so,out=$profiles/$name.none.icount" \
+    qemu-arm -plugin "$out/libqemu_module_icount.so,out=$profiles/$name.none.icount" \
         "$dir/bench/velmora_bench" --decoder none --input memory "$out/inputs/${files[0]}.ogg" >/dev/null
     for file in "${files[@]}"; do
         count "$dir" "$name" ovread "$file"

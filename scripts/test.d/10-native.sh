@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The whole suite, native build, against Debian's packaged Tremor.
+# The whole suite, native default build: Tremor compiled from Debian's source
+# with our patches, full accuracy; the packaged-Tremor test compares its PCM
+# with Debian's packaged library over every input.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build/native"

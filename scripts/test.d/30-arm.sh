@@ -21,12 +21,4 @@ fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabihf.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF "${tremor[@]}" >/dev/null
 cmake --build "$build" -j2
-# The dependency-allocation test runs each failure in a forked child, and
-# under qemu-arm those children die before they report; the native
-# low-accuracy step runs it against the same patched Tremor.
-echo "30-arm: dependency_allocations left to 40-lowacc (its forked children die under qemu-arm)"
-# Under qemu-arm the cross toolchain's loader meets the armhf packages' C
-# library, a newer build of it, and any second thread crashes in the C
-# library; the native steps and 25-threads run the parallel decoders.
-echo "30-arm: parallel_decoders left to the native steps (threads crash under qemu-arm's mixed C library)"
-ctest --test-dir "$build" --output-on-failure -j2 -E '^(dependency_allocations|parallel_decoders)[.]'
+ctest --test-dir "$build" --output-on-failure -j2

@@ -26,13 +26,18 @@ size_t read_stream(void *into, size_t size, size_t count, void *source) {
 }  // namespace
 
 reference_result reference_decode(const std::vector<std::uint8_t> &ogg) {
+    return reference_decode_with({ov_open_callbacks, ov_info, ov_read, ov_clear}, ogg);
+}
+
+reference_result reference_decode_with(const ivorbisfile_calls &calls,
+                                       const std::vector<std::uint8_t> &ogg) {
     reference_result result;
     memory_stream source{&ogg, 0};
     ov_callbacks unseekable{read_stream, nullptr, nullptr, nullptr};
     OggVorbis_File file;
-    if (ov_open_callbacks(&source, &file, nullptr, 0, unseekable) != 0) return result;
+    if (calls.open_callbacks(&source, &file, nullptr, 0, unseekable) != 0) return result;
     result.opened = true;
-    if (vorbis_info *info = ov_info(&file, -1)) {
+    if (vorbis_info *info = calls.info(&file, -1)) {
         result.channels = info->channels;
         result.rate = info->rate;
     }
@@ -40,13 +45,13 @@ reference_result reference_decode(const std::vector<std::uint8_t> &ogg) {
     char chunk[4096];
     for (;;) {
         int link = 0;
-        long got = ov_read(&file, chunk, sizeof chunk, &link);
+        long got = calls.read(&file, chunk, sizeof chunk, &link);
         if (got == OV_HOLE) continue;
         if (got <= 0) break;
         if (first_link < 0) first_link = link;
         if (link != first_link) break;
         result.pcm.insert(result.pcm.end(), chunk, chunk + got);
     }
-    ov_clear(&file);
+    calls.clear(&file);
     return result;
 }
