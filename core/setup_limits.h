@@ -21,13 +21,13 @@ constexpr long CODEBOOK_VALUE_BUDGET = 1250000;  // entries x dimensions of valu
 // a residue's decode map (a block per class word) and a floor 0's tables.
 // 1.3 KB of setup could otherwise ask for gigabytes. Real setups take at
 // most 140,640 bytes (a test vector with six modes; libvorbis, 11,408).
-constexpr std::uint64_t LOOKUP_HEAP_LIMIT = 4194304;  // bytes
+constexpr std::uint64_t LOOKUP_HEAP_LIMIT = 2097152;  // bytes
 
 // Debian's Tremor sorts each codebook in stack arrays of a pointer and an
 // int per used entry (12 bytes on 64-bit machines, 8 on 32-bit ones): so
-// 16,384 used entries on 64-bit machines, 24,576 on 32-bit ones. Real books
-// have at most 3,125 (37,500 bytes).
-constexpr std::uint64_t SORT_STACK_LIMIT = 196608;  // bytes
+// 8,192 used entries on 64-bit machines, 12,288 on 32-bit ones, which leaves
+// room on a 128 KiB thread. Real books have at most 3,125 (37,500 bytes).
+constexpr std::uint64_t SORT_STACK_LIMIT = 98304;  // bytes
 
 // Residue 0 decodes each partition through stack arrays of a long and a
 // pointer per codeword (partition size / book dimensions of them): so 512

@@ -1,6 +1,6 @@
 // What a walk of the setup header found: the parts of each codebook, floor,
 // residue, mapping and mode that decide what Tremor allocates for them, and
-// on its stack, once synthesis is set up. Held on the heap (about 21 KB).
+// on its stack, once synthesis is set up. Held on the heap (about 23 KB).
 #ifndef VELMORA_SETUP_SHAPE_H
 #define VELMORA_SETUP_SHAPE_H
 
