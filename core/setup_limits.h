@@ -38,8 +38,8 @@ constexpr std::uint64_t RESIDUE0_STACK_LIMIT = 8192;  // bytes
 // Floor 0: Tremor divides its amplitude by (1 << bits) - 1, which wraps to 0
 // for 32 bits; its tables divide by the bark scale of half the rate, which
 // is 0 below 2 Hz; and it computes 0x10000 x bark in an int, which
-// overflows beyond 32768 barks. Real floor 0 streams use a few bits, rates
-// of 8-48 kHz and some hundred barks.
+// overflows beyond 32768 barks. The floor 0 test vector uses 10 and 12
+// bits, 44.1 kHz, 64 and 256 barks (libvorbis no longer writes floor 0).
 constexpr long FLOOR0_AMPLITUDE_BITS_LIMIT = 31;
 constexpr long FLOOR0_LOWEST_RATE = 2;
 constexpr long FLOOR0_BARK_MAP_LIMIT = 32768;
