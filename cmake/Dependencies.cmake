@@ -16,9 +16,11 @@ option(VELMORA_TREMOR_FROM_SOURCE "Compile Tremor from Debian's source package, 
 option(VELMORA_TREMOR_LOW_ACCURACY "Tremor with 32-bit products only (_LOW_ACCURACY_); needs VELMORA_TREMOR_FROM_SOURCE"
        ${velmora_device_build})
 option(VELMORA_TREMOR_ARM_ASM "Tremor's ARM assembler (_ARM_ASSEM_); needs VELMORA_TREMOR_FROM_SOURCE" OFF)
+include(${CMAKE_CURRENT_LIST_DIR}/CodecHeap.cmake)
 
 if(VELMORA_OGG_FROM_SOURCE)
   include(${CMAKE_CURRENT_LIST_DIR}/OggFromSource.cmake)
+  velmora_route_codec_heap(velmora_ogg)
   set(VELMORA_OGG_TARGET velmora_ogg)
 else()
   find_package(PkgConfig REQUIRED)
@@ -29,6 +31,7 @@ add_library(velmora_codec INTERFACE)
 
 if(VELMORA_TREMOR_FROM_SOURCE)
   include(${CMAKE_CURRENT_LIST_DIR}/TremorFromSource.cmake)
+  velmora_route_codec_heap(velmora_tremor)
   target_link_libraries(velmora_codec INTERFACE velmora_tremor ${VELMORA_OGG_TARGET})
   message(STATUS "Tremor: from source, low accuracy ${VELMORA_TREMOR_LOW_ACCURACY}, ARM assembler ${VELMORA_TREMOR_ARM_ASM}")
 else()
@@ -40,6 +43,9 @@ else()
   target_link_libraries(velmora_codec INTERFACE PkgConfig::TREMOR ${VELMORA_OGG_TARGET})
   message(STATUS "Tremor: Debian's packaged library")
 endif()
+# The decoders' budgets are kept in every build; only libraries compiled here
+# charge them.
+target_link_libraries(velmora_codec INTERFACE velmora_codec_heap)
 add_library(velmora::codec ALIAS velmora_codec)
 
 if(WIN32)

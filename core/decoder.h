@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "velmora.h"
+#include "core/heap_budget.h"
 #include "input/source.h"
 
 struct qdx_ogg_decoder {
@@ -31,12 +32,17 @@ struct qdx_ogg_decoder {
     std::int32_t use_second;     // refills read source2 (only if has_second)
     qdx_ogg_wave_format format;  // zeros until a stream start succeeds
     std::int32_t batch_samples;  // 8192 / channels: samples per channel a batch
+    heap_budget heap;            // what libogg and Tremor hold for this decoder
 };
 
 static_assert(std::is_standard_layout<qdx_ogg_decoder>::value,
               "the record is plain data shared with C hosts as a handle");
 static_assert(sizeof(qdx_ogg_wave_format) == 18,
               "the format record is the 18-byte WAVEFORMATEX layout");
+
+// The budget a call on the decoder charges the codec's allocations to
+// (serving_decoder); none without a decoder.
+inline heap_budget *heap_of(qdx_ogg_decoder *d) { return d != nullptr ? &d->heap : nullptr; }
 
 // The source that refills read from.
 inline qdx_ogg_source &active_source(qdx_ogg_decoder &d) {

@@ -12,12 +12,14 @@ extern "C" qdx_ogg_decoder *qdx_ogg_create(void) {
     // All zero: both sources are empty memory sources, every flag is clear and
     // the format record reads as zeros until a stream starts.
     std::memset(d, 0, sizeof *d);
+    d->heap.limit = DECODER_HEAP_BUDGET;
     ogg_sync_init(&d->sync);
     return d;
 }
 
 extern "C" int32_t qdx_ogg_free(qdx_ogg_decoder *d) {
     if (d == nullptr) return 0;
+    const serving_decoder serving(heap_of(d));
     codec_clear_all(*d);
     release_sources(*d);
     plat_local_free(d);

@@ -32,6 +32,7 @@ void rewind(qdx_ogg_source &s) {
 extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
     if (d == nullptr) return -1;
     if (d->suspended) return -2;
+    const serving_decoder serving(heap_of(d));
     codec_reset(*d);
     if (d->has_second) d->use_second = 1;
     qdx_ogg_source &restarted = active_source(*d);

@@ -1,0 +1,34 @@
+# The heap budget per decoder. libogg and Tremor compiled here allocate
+# through our allocator (core/codec_allocator.h) instead of the C library's,
+# so that what they hold for a decoder is counted against its budget
+# (core/heap_budget.h) and a block beyond it is refused, which the patched
+# Tremor answers with a refused stream or a dropped packet. Packaged
+# libraries allocate on their own and are not counted.
+set(VELMORA_DECODER_HEAP_BUDGET 16777216 CACHE STRING
+    "Bytes that libogg and Tremor, compiled from source, may hold for one decoder")
+if(NOT VELMORA_DECODER_HEAP_BUDGET MATCHES "^[1-9][0-9]*$")
+  message(FATAL_ERROR "VELMORA_DECODER_HEAP_BUDGET must be a number of bytes, not '${VELMORA_DECODER_HEAP_BUDGET}'")
+endif()
+set(velmora_codec_heap_dir ${CMAKE_CURRENT_LIST_DIR})
+
+add_library(velmora_codec_heap STATIC
+  ${PROJECT_SOURCE_DIR}/core/codec_allocator.cpp
+  ${PROJECT_SOURCE_DIR}/core/heap_budget.cpp)
+target_include_directories(velmora_codec_heap PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(velmora_codec_heap PUBLIC VELMORA_DECODER_HEAP_BUDGET=${VELMORA_DECODER_HEAP_BUDGET})
+target_compile_options(velmora_codec_heap PRIVATE -fno-exceptions -fno-rtti -fvisibility=hidden)
+
+# Compiles a library's C sources with their allocations routed to our
+# allocator (core/codec_heap_routing.h, read before each source), and checks
+# once it is built that none calls the C library's allocator directly: a
+# block from there would escape the budget, and ours would not free it.
+function(velmora_route_codec_heap target)
+  target_compile_options(${target} PRIVATE "SHELL:-include ${PROJECT_SOURCE_DIR}/core/codec_heap_routing.h")
+  target_link_libraries(${target} PUBLIC velmora_codec_heap)
+  if(CMAKE_NM)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:${target}>
+              -P ${velmora_codec_heap_dir}/CheckCodecHeapRouting.cmake
+      VERBATIM)
+  endif()
+endfunction()
