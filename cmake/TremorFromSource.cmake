@@ -91,6 +91,9 @@ if(VELMORA_BUILD_TESTS)
        OUTPUT_VARIABLE reference_sources)
   velmora_tremor_library(velmora_tremor_reference_unrenamed ${reference_tree} ${reference_sources})
   set_target_properties(velmora_tremor_reference_unrenamed PROPERTIES EXCLUDE_FROM_ALL ON)
+  # Its allocations go where the library's go, so that both meet the same
+  # heap budget.
+  velmora_route_codec_heap(velmora_tremor_reference_unrenamed)
   set(reference_library ${CMAKE_BINARY_DIR}/libvelmora_tremor_reference.a)
   add_custom_command(OUTPUT ${reference_library}
     COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DOBJCOPY=${CMAKE_OBJCOPY}
@@ -102,5 +105,5 @@ if(VELMORA_BUILD_TESTS)
   add_library(velmora_tremor_reference STATIC IMPORTED GLOBAL)
   set_target_properties(velmora_tremor_reference PROPERTIES IMPORTED_LOCATION ${reference_library})
   add_dependencies(velmora_tremor_reference velmora_tremor_reference_renamed)
-  target_link_libraries(velmora_tremor_reference INTERFACE ${VELMORA_OGG_TARGET})
+  target_link_libraries(velmora_tremor_reference INTERFACE velmora_codec_heap ${VELMORA_OGG_TARGET})
 endif()
