@@ -85,8 +85,15 @@ void setup_header_writer::write() {
 
 void setup_header_writer::codebook() {
     out_.write(0x564342, 24);
-    const std::uint32_t dimensions = in_.small_or_edge(1, 8, 16);
-    const std::uint32_t entries = in_.small_or_edge(1, 256, 24);
+    std::uint32_t dimensions = in_.small_or_edge(1, 8, 16);
+    std::uint32_t entries = in_.small_or_edge(1, 256, 24);
+    if (in_.rarely(8)) {
+        // Few entries over many dimensions: where r^dimensions overflows a
+        // 32- or 64-bit product while counting a type 1 book's values.
+        static constexpr std::uint32_t wide[] = {31, 32, 33, 34, 62, 63, 64, 65};
+        dimensions = wide[in_.pick(8)];
+        entries = 1 + in_.pick(3);
+    }
     out_.write(dimensions, 16);
     out_.write(entries, 24);
     // Large books mostly come ordered: five bits per entry would fill the packet.
@@ -163,7 +170,7 @@ void setup_header_writer::value_fields(std::uint32_t lookup_type, std::uint32_t 
 
 void setup_header_writer::floor0() {
     out_.write(in_.small_or_edge(1, 32, 8), 8);          // order
-    out_.write(in_.rarely(2) ? in_.edge(16) : 44100, 16);  // rate
+    out_.write(in_.rarely(8) ? in_.edge(16) : 44100, 16);  // rate
     out_.write(in_.small_or_edge(1, 256, 16), 16);       // bark map size
     out_.write(in_.rarely(2) ? in_.edge(6) : 1 + in_.pick(16), 6);  // amplitude bits
     out_.write(in_.edge(8), 8);                          // amplitude offset
