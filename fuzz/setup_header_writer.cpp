@@ -163,8 +163,12 @@ void setup_header_writer::value_fields(std::uint32_t lookup_type, std::uint32_t 
     const std::uint32_t value_bits = 1 + in_.small_or_edge(0, 7, 4);
     out_.write(value_bits - 1, 4);
     out_.write(in_.flag() ? 1 : 0, 1);
-    const std::uint64_t values = lookup_type == 1 ? lookup1_values(entries, dimensions)
-                                                  : std::uint64_t{entries} * dimensions;
+    std::uint64_t values = lookup_type == 1 ? lookup1_values(entries, dimensions)
+                                            : std::uint64_t{entries} * dimensions;
+    // Now and then one value more than the format counts: what a decoder that
+    // miscounts a type 1 book reads, so the rest of the header lines up for
+    // it and not for a reader that counts right.
+    if (lookup_type == 1 && in_.rarely(4)) ++values;
     for (std::uint64_t i = 0; i < values && !out_.full(); ++i) out_.write(in_.raw(static_cast<int>(value_bits)), value_bits);
 }
 
