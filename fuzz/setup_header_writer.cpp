@@ -140,12 +140,15 @@ void setup_header_writer::ordered_lengths(std::uint32_t entries) {
 void setup_header_writer::unordered_lengths(std::uint32_t entries) {
     const bool sparse = in_.rarely(4);
     out_.write(sparse ? 1 : 0, 1);
+    // Every stride-th entry is used, starting at `first`: a book may have
+    // none in use, which Tremor then never expands.
     const std::uint32_t stride = sparse ? 1 + in_.pick(4) : 1;
+    const std::uint32_t first = sparse ? in_.pick(stride) : 0;
     const bool any_lengths = in_.rarely(8);
-    const complete_code code((entries + stride - 1) / stride);
+    const complete_code code(first < entries ? (entries - 1 - first) / stride + 1 : 0);
     std::uint64_t used = 0;
     for (std::uint32_t i = 0; i < entries && !out_.full(); ++i) {
-        const bool is_used = i % stride == 0;
+        const bool is_used = i >= first && (i - first) % stride == 0;
         if (sparse) out_.write(is_used ? 1 : 0, 1);
         if (!is_used) continue;
         const std::uint32_t length = any_lengths ? 1 + in_.pick(32) : code.length_of(used);
