@@ -38,15 +38,16 @@ constexpr std::size_t STACK_KIB = 32;
 constexpr std::size_t STACK_KIB = 128;
 #endif
 
-// What a decoder may hold. The patched Tremor keeps to a heap budget of
-// 16 MiB per decoder; outside it lie the record, the sync layer's chunks,
-// the stream layer's copy of the setup header (at most 512 KiB, a page and
-// libogg's growth) and this target's output buffer: 4 MiB for those.
-// Debian's packaged Tremor has no budget: the setup check bounds what it
-// builds (a start within the codebook limits peaks at about 17 MB, the
+// What a decoder may hold, in MiB. The patched Tremor and libogg keep to
+// the heap budget per decoder (VELMORA_DECODER_HEAP_BUDGET, 16 MiB unless
+// the build says otherwise); outside it lie the record, the sync layer's
+// chunks, the stream layer's copy of the setup header (at most 512 KiB, a
+// page and libogg's growth) and this target's output buffer: 4 MiB for
+// those. Debian's packaged Tremor has no budget: the setup check bounds what
+// it builds (a start within the codebook limits peaks at about 17 MB, the
 // look-ups take 2 MiB more), so 24 MiB there.
-#if defined(VELMORA_PATCHED_TREMOR)
-constexpr long long HEAP_MIB = 16 + 4;
+#if defined(VELMORA_PATCHED_TREMOR) && defined(VELMORA_DECODER_HEAP_BUDGET)
+constexpr long long HEAP_MIB = (VELMORA_DECODER_HEAP_BUDGET >> 20) + 4;
 #else
 constexpr long long HEAP_MIB = 24;
 #endif
