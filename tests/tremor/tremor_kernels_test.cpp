@@ -208,12 +208,17 @@ TEST(TremorKernels, CodebookDecodeMatchesReference) {
                     patched_result = patched_tremor.book_decode(&patched_book, &patched_reader);
                     reference_result = reference_tremor.book_decode(&reference_book, &reference_reader);
                     break;
-                case 1:
+                case 1: {
+                    std::vector<long> entries(static_cast<std::size_t>(n));
+                    std::vector<std::int32_t *> vectors(static_cast<std::size_t>(n));
                     patched_result = patched_tremor.book_decodevs_add(&patched_book, patched_out.data(),
-                                                                      &patched_reader, n, point);
+                                                                      &patched_reader, n, point, entries.data(),
+                                                                      vectors.data());
                     reference_result = reference_tremor.book_decodevs_add(&reference_book, reference_out.data(),
-                                                                          &reference_reader, n, point);
+                                                                          &reference_reader, n, point,
+                                                                          entries.data(), vectors.data());
                     break;
+                }
                 case 2:
                     patched_result = patched_tremor.book_decodev_add(&patched_book, patched_out.data(),
                                                                      &patched_reader, n, point);

@@ -24,7 +24,7 @@ extern "C" {
     void prefix##vorbis_book_clear(codebook *book);                                         \
     long prefix##vorbis_book_decode(codebook *book, oggpack_buffer *b);                     \
     long prefix##vorbis_book_decodevs_add(codebook *book, std::int32_t *a, oggpack_buffer *b, \
-                                          int n, int point);                                \
+                                          int n, int point, long *entry, std::int32_t **t); \
     long prefix##vorbis_book_decodev_add(codebook *book, std::int32_t *a, oggpack_buffer *b, \
                                          int n, int point);                                 \
     long prefix##vorbis_book_decodev_set(codebook *book, std::int32_t *a, oggpack_buffer *b, \
@@ -55,7 +55,8 @@ struct tremor_entry_points {
     int (*book_init_decode)(codebook *, const static_codebook *);
     void (*book_clear)(codebook *);
     long (*book_decode)(codebook *, oggpack_buffer *);
-    long (*book_decodevs_add)(codebook *, std::int32_t *, oggpack_buffer *, int, int);
+    // its scratch (patch 0010): n / dimensions entry numbers and vectors
+    long (*book_decodevs_add)(codebook *, std::int32_t *, oggpack_buffer *, int, int, long *, std::int32_t **);
     long (*book_decodev_add)(codebook *, std::int32_t *, oggpack_buffer *, int, int);
     long (*book_decodev_set)(codebook *, std::int32_t *, oggpack_buffer *, int, int);
     long (*book_decodevv_add)(codebook *, std::int32_t **, long, int, oggpack_buffer *, int, int);
