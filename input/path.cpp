@@ -28,13 +28,11 @@ const plat_wchar *convert_path(const char *path) {
     return to_wide(path, shared_wide_path, WIDE_PATH_CHARS) ? shared_wide_path : nullptr;
 }
 
-// Converts into a buffer of its own on the stack, so the shared buffer is
-// left for the open that follows.
+// Through the shared buffer too, done with before the open that follows: a
+// buffer of its own would put 4 KiB on the host's stack.
 std::uint32_t query_file_size(const char *path) {
-    plat_wchar wide[WIDE_PATH_CHARS];
+    const plat_wchar *wide = convert_path(path);
     std::uint32_t size = 0;
-    if (!to_wide(path, wide, WIDE_PATH_CHARS) || !plat_find_file_size(wide, &size)) {
-        return SIZE_UNKNOWN;
-    }
+    if (wide == nullptr || !plat_find_file_size(wide, &size)) return SIZE_UNKNOWN;
     return size;
 }

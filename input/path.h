@@ -24,7 +24,8 @@ void store_path(qdx_ogg_source &s, const char *path);
 // shared by every decoder, so file inputs and resumes must not overlap.
 const plat_wchar *convert_path(const char *path);
 
-// The size of the file at path, SIZE_UNKNOWN when it is not found.
+// The size of the file at path, SIZE_UNKNOWN when it is not found. Uses the
+// shared wide path buffer, as convert_path does.
 std::uint32_t query_file_size(const char *path);
 
 #endif  // VELMORA_PATH_H

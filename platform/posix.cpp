@@ -31,9 +31,12 @@ plat_handle handle_of(int fd) { return static_cast<plat_handle>(fd) + 1; }
 std::size_t page_size() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
 
 // A path as the file system takes it: UTF-8 in a fixed buffer, so opening a
-// file allocates nothing.
+// file allocates nothing. The library hands over only paths that fit a
+// source's 1024-byte field, whose wide form converts back to as many bytes
+// or fewer; a longer one does not fit and is not opened. Kept this small
+// because it lies on the stack of whatever thread opens a file.
 struct native_path {
-    char bytes[4 * 1024 + 1];
+    char bytes[1024];
     std::size_t length = 0;
     bool push_back(char c) {
         if (length + 1 >= sizeof bytes) return false;
