@@ -2,7 +2,8 @@
 // hold: the comment header is passed over without being gathered, yet refused
 // exactly where ov_open refuses it; the setup header is gathered up to its
 // cap, and refused where a codebook would crash Tremor. Headers that never
-// end are read from a file, as a device reads them.
+// end are read from a file, as a device reads them. Setup headers rewritten
+// to hostile field values are refused or decode as ov_read.
 #include <gtest/gtest.h>
 
 #include <ogg/ogg.h>
@@ -16,6 +17,7 @@
 #include "core/packet_limit.h"
 #include "support/bit_writer.h"
 #include "support/host_loop.h"
+#include "support/hostile_setups.h"
 #include "support/ogg_pages.h"
 #include "support/reference.h"
 #include "support/resource_watch.h"
@@ -332,6 +334,57 @@ TEST(setup_codebooks, DimensionZeroIsRefused) {
     ASSERT_FALSE(rewritten.empty()) << "stereo44.ogg has no lookup type 1 codebook";
     EXPECT_EQ(started(setup), 0);
     EXPECT_EQ(started(rewritten), 1);
+}
+
+}  // namespace
+
+void PrintTo(const hostile_setup &s, std::ostream *os) { *os << s.name; }
+
+namespace {
+
+class hostile_setups_test : public ::testing::TestWithParam<hostile_setup> {};
+
+// Setup headers that crashed Tremor (a division by zero at start or while
+// decoding), took tens of KiB of stack, or leaked: each stream is refused,
+// or decodes to ov_read's PCM. Our patched Tremor also decodes each one
+// through ov_read, past what stream start checks first; Debian's packaged
+// Tremor is only handed what stream start lets through.
+TEST_P(hostile_setups_test, AreRefusedOrDecodeAsOvRead) {
+    const hostile_setup &s = GetParam();
+#ifdef VELMORA_TREMOR_PATCHED
+    const reference_result want = reference_decode(s.stream);
+#endif
+    decoder_ptr d = new_decoder();
+    const std::int32_t started =
+        qdx_ogg_input_memory(d.get(), s.stream.data(), static_cast<std::uint32_t>(s.stream.size()), 0);
+    ASSERT_TRUE(started == 0 || started == 1) << started;
+    if (started != 0) return;
+    const decode_result got = decode_to_end(d.get(), fixed_length(4096));
+    EXPECT_EQ(got.fault, "");
+#ifndef VELMORA_TREMOR_PATCHED
+    const reference_result want = reference_decode(s.stream);
+#endif
+    EXPECT_TRUE(got.pcm == want.pcm) << "PCM differs from ov_read";
+}
+
+INSTANTIATE_TEST_SUITE_P(, hostile_setups_test, ::testing::ValuesIn(hostile_setups()),
+                         [](const auto &info) { return info.param.name; });
+
+// A comment header where the setup header should be: the stream is refused,
+// and starting it again and again leaves nothing behind; so does ov_open of
+// our Tremor.
+TEST(second_comment_header, IsRefusedAndLeavesNothing) {
+    const bytes stream = comment_header_twice().stream;
+    auto start = [&] {
+        decoder_ptr d = new_decoder();
+        EXPECT_EQ(qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0), 1);
+    };
+    EXPECT_LT(heap_left_by(start, 400), HEAP_NOISE_BYTES);
+#ifdef VELMORA_TREMOR_PATCHED
+    // Our Tremor, handed the second comment header, refuses it too.
+    auto open = [&] { EXPECT_FALSE(reference_decode(stream).opened); };
+    EXPECT_LT(heap_left_by(open, 400), HEAP_NOISE_BYTES);
+#endif
 }
 
 }  // namespace
