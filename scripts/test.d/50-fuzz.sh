@@ -3,7 +3,8 @@
 # process at a time, built with clang's libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer. Seeds: the fixtures, the shared test vectors and
 # fuzz/regressions. A broken promise, crash, leak or hang fails the step and
-# leaves the input in build/fuzz-ci/artifacts/.
+# leaves the input in build/fuzz-ci/artifacts/. fuzz_setup_header makes its own
+# streams from random recipes (fuzz/README.md).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build/fuzz-ci"
@@ -21,9 +22,9 @@ fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_BUILD_FUZZERS=ON -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_TESTS=OFF \
     -DVELMORA_BUILD_TOOLS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target fuzz_memory_decode fuzz_host_session
+cmake --build "$build" -j2 --target fuzz_memory_decode fuzz_host_session fuzz_setup_header
 
-for name in fuzz_memory_decode fuzz_host_session; do
+for name in fuzz_memory_decode fuzz_host_session fuzz_setup_header; do
     log="$build/$name.log"
     if ! bash "$root/fuzz/run_fuzzer.sh" "$build" "$name" "$seconds" >"$log" 2>&1; then
         tail -n 60 "$log"
