@@ -22,20 +22,26 @@ bit_writer header_start(int type) {
 
 // Mostly valid: 1 to 8 channels, block sizes 64 to 8192 with the short one
 // no longer than the long one.
-std::vector<std::uint8_t> identification_header(edge_choices &in, identification *id) {
+std::vector<std::uint8_t> identification_header(edge_choices &in, const setup_recipe &recipe,
+                                                identification *id) {
     bit_writer out = header_start(1);
-    out.write(in.rarely(32) ? in.edge(32) : 0, 32);  // version
-    id->channels = in.small_or_edge(1, 8, 8);
+    const std::uint32_t calm = recipe.calm();
+    out.write(in.rarely(32 * calm) ? in.edge(32) : 0, 32);  // version
+    id->channels = calm > 1 ? 1 + in.pick(8) : in.small_or_edge(1, 8, 8);
     out.write(id->channels, 8);
-    out.write(in.rarely(4) ? in.edge(32) : 44100, 32);
+    out.write(in.rarely(4 * calm) ? in.edge(32) : 44100, 32);
     for (int i = 0; i < 3; ++i) out.write(in.rarely(4) ? in.edge(32) : 0, 32);  // bitrates
     std::uint32_t short_exponent = 6 + in.pick(8);
     std::uint32_t long_exponent = short_exponent + in.pick(14 - short_exponent);
-    if (in.rarely(32)) short_exponent = in.raw(4);
-    if (in.rarely(32)) long_exponent = in.raw(4);
+    if (recipe.long_partitions) {
+        long_exponent = recipe.long_block_exponent;
+        if (short_exponent > long_exponent) short_exponent = long_exponent;
+    }
+    if (in.rarely(32 * calm)) short_exponent = in.raw(4);
+    if (in.rarely(32 * calm)) long_exponent = in.raw(4);
     out.write(short_exponent, 4);
     out.write(long_exponent, 4);
-    out.write(in.rarely(32) ? 0 : 1, 1);  // framing
+    out.write(in.rarely(32 * calm) ? 0 : 1, 1);  // framing
     id->short_block_exponent = short_exponent;
     return std::move(out.bytes());
 }
@@ -49,30 +55,42 @@ void write_text(bit_writer &out, std::uint32_t length, char fill) {
     for (std::uint32_t i = 0; i < length && i < COMMENT_TEXT_LIMIT; ++i) out.write(static_cast<std::uint8_t>(fill), 8);
 }
 
-std::vector<std::uint8_t> comment_header(edge_choices &in) {
+std::vector<std::uint8_t> comment_header(edge_choices &in, std::uint32_t calm = 1) {
     bit_writer out = header_start(3);
-    const std::uint32_t vendor = in.rarely(4) ? in.small_or_edge(0, 16, 32) : in.pick(17);
+    const std::uint32_t vendor = in.rarely(4 * calm) ? in.small_or_edge(0, 16, 32) : in.pick(17);
     out.write(vendor, 32);
     write_text(out, vendor, 'v');
-    const std::uint32_t comments = in.rarely(4) ? in.small_or_edge(0, 2, 32) : in.pick(3);
+    const std::uint32_t comments = in.rarely(4 * calm) ? in.small_or_edge(0, 2, 32) : in.pick(3);
     out.write(comments, 32);
     for (std::uint32_t c = 0; c < comments && !out.full(); ++c) {
-        const std::uint32_t length = in.rarely(4) ? in.small_or_edge(0, 16, 32) : in.pick(17);
+        const std::uint32_t length = in.rarely(4 * calm) ? in.small_or_edge(0, 16, 32) : in.pick(17);
         out.write(length, 32);
         write_text(out, length, 'c');
     }
-    out.write(in.rarely(32) ? 0 : 1, 1);
+    out.write(in.rarely(32 * calm) ? 0 : 1, 1);
     return std::move(out.bytes());
 }
 
 // The setup header, or now and then a second comment header in its place.
-std::vector<std::uint8_t> third_header(edge_choices &in, const identification &id, std::uint32_t *modes) {
-    if (in.rarely(16)) return comment_header(in);
+std::vector<std::uint8_t> third_header(edge_choices &in, const identification &id, const setup_recipe &recipe,
+                                       std::uint32_t *modes) {
+    if (in.rarely(16 * recipe.calm())) return comment_header(in);
     bit_writer out(GENERATED_PACKET_LIMIT);
-    setup_header_writer setup(in, out, id.channels == 0 ? 1 : id.channels);
+    setup_header_writer setup(in, out, id.channels == 0 ? 1 : id.channels, recipe);
     setup.write();
     *modes = setup.modes();
     return std::move(out.bytes());
+}
+
+// Each recipe about one stream in twelve: what it steers to needs several
+// fields to agree at once, which independent choices rarely make.
+setup_recipe choose_recipe(edge_choices &in) {
+    setup_recipe recipe;
+    recipe.wide_lookups = in.rarely(12);
+    recipe.long_partitions = in.rarely(12);
+    recipe.long_block_exponent = 13 - in.pick(3);
+    recipe.miscount_then_hostile = in.rarely(12);
+    return recipe;
 }
 
 // An audio packet: the audio flag (0) and a mode number, then the input's
@@ -127,14 +145,15 @@ private:
 std::vector<std::uint8_t> make_setup_header_stream(const std::uint8_t *data, std::size_t size) {
     edge_choices in(data, size);
     page_packer pages;
+    const setup_recipe recipe = choose_recipe(in);
     identification id{};
-    std::vector<std::uint8_t> packet = identification_header(in, &id);
+    std::vector<std::uint8_t> packet = identification_header(in, recipe, &id);
     pages.add(packet, 0, false);
     pages.take_pages(true);
-    packet = comment_header(in);
+    packet = comment_header(in, recipe.calm());
     pages.add(packet, 0, false);
     std::uint32_t modes = 1;
-    packet = third_header(in, id, &modes);
+    packet = third_header(in, id, recipe, &modes);
     pages.add(packet, 0, false);
     pages.take_pages(true);
     const std::uint32_t audio_packets = in.pick(8);

@@ -55,7 +55,7 @@ std::uint32_t setup_header_writer::count_field(int bits, std::uint32_t usual_mos
 
 // Mostly an index that exists; now and then any value of the field.
 std::uint32_t setup_header_writer::reference(std::uint32_t count, int bits) {
-    const std::uint32_t value = in_.rarely(64) || count == 0 ? in_.edge(bits) : in_.pick(count);
+    const std::uint32_t value = breaks(64) || count == 0 ? in_.edge(bits) : in_.pick(count);
     out_.write(value, bits);
     return value;
 }
@@ -63,13 +63,24 @@ std::uint32_t setup_header_writer::reference(std::uint32_t count, int bits) {
 void setup_header_writer::write() {
     out_.write(5, 8);
     out_.write_bytes("vorbis", 6);
-    const std::uint32_t books = count_field(8, 4);
-    for (std::uint32_t i = 0; i < books && !out_.full(); ++i) codebook();
+    // The recipe's books come first, then the input's own.
+    const std::uint32_t placed = (recipe_.wide_lookups ? 1u : 0u) + (recipe_.long_partitions ? 1u : 0u) +
+                                 (recipe_.miscount_then_hostile ? 2u : 0u);
+    const std::uint32_t own = recipe_.any() && !in_.rarely(4) ? 0 : 1 + in_.small_or_edge(0, 3, 8);
+    const std::uint32_t books = std::min<std::uint32_t>(256, std::max<std::uint32_t>(1, placed + own));
+    out_.write(books - 1, 8);
+    if (recipe_.wide_lookups) wide_classbook();
+    if (recipe_.long_partitions) narrow_value_book();
+    if (recipe_.miscount_then_hostile) {
+        miscounted_book();
+        hostile_book();
+    }
+    for (std::uint32_t i = placed; i < books && !out_.full(); ++i) codebook();
     times_ = count_field(6, 1);
-    for (std::uint32_t i = 0; i < times_; ++i) out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);
+    for (std::uint32_t i = 0; i < times_; ++i) out_.write(breaks(32) ? in_.edge(16) : 0, 16);
     floors_ = count_field(6, 3);
     for (std::uint32_t i = 0; i < floors_; ++i) {
-        const std::uint32_t type = in_.rarely(32) ? in_.edge(16) : in_.pick(2);
+        const std::uint32_t type = breaks(32) ? in_.edge(16) : recipe_.long_partitions ? 1 : in_.pick(2);
         out_.write(type, 16);
         if (type == 0) floor0();
         else floor1();
@@ -78,9 +89,15 @@ void setup_header_writer::write() {
     for (std::uint32_t i = 0; i < residues_; ++i) residue();
     mappings_ = count_field(6, 2);
     for (std::uint32_t i = 0; i < mappings_; ++i) mapping();
-    modes_ = count_field(6, 3);
+    if (recipe_.wide_lookups) {
+        // Many modes over the same mappings: each builds its own look-ups.
+        modes_ = 64 - in_.pick(33);
+        out_.write(modes_ - 1, 6);
+    } else {
+        modes_ = count_field(6, 3);
+    }
     for (std::uint32_t i = 0; i < modes_; ++i) mode();
-    out_.write(in_.rarely(32) ? 0 : 1, 1);  // framing
+    out_.write(breaks(32) ? 0 : 1, 1);  // framing
 }
 
 void setup_header_writer::codebook() {
@@ -107,6 +124,104 @@ void setup_header_writer::codebook() {
     out_.write(lookup_type, 4);
     if (lookup_type == 1 || lookup_type == 2) value_fields(lookup_type, entries, dimensions);
     books_.push_back({entries, dimensions, lookup_type});
+}
+
+// An ordered book whose lengths make a complete code, without values: cheap
+// to write whatever its entry count.
+void setup_header_writer::complete_ordered_book(std::uint32_t entries, std::uint32_t dimensions) {
+    out_.write(0x564342, 24);
+    out_.write(dimensions, 16);
+    out_.write(entries, 24);
+    out_.write(1, 1);
+    const complete_code code(entries);
+    const std::uint32_t first = code.short_count == 0 ? code.long_length : code.long_length - 1;
+    out_.write(first - 1, 5);
+    std::uint64_t done = 0;
+    if (code.short_count != 0) {
+        out_.write(static_cast<std::uint32_t>(code.short_count), bit_length(entries));
+        done = code.short_count;
+    }
+    out_.write(static_cast<std::uint32_t>(entries - done), bit_length(entries - done));
+    out_.write(0, 4);  // lookup type 0
+    books_.push_back({entries, dimensions, 0});
+}
+
+// c^d entries over d dimensions (c classes, d from 2 to 4), within the
+// entry count a setup may declare: the largest decode map a residue can ask
+// for from a book that size.
+void setup_header_writer::wide_classbook() {
+    static constexpr std::uint32_t shapes[][2] = {{64, 3}, {60, 3}, {48, 3}, {22, 4}, {20, 4}, {16, 4}, {64, 2}, {12, 5}};
+    const auto &shape = shapes[in_.pick(8)];
+    std::uint32_t entries = 1;
+    for (std::uint32_t i = 0; i < shape[1]; ++i) entries *= shape[0];
+    wide_classbook_ = static_cast<std::uint32_t>(books_.size());
+    wide_classes_ = shape[0];
+    complete_ordered_book(entries, shape[1]);
+}
+
+// A value book of dimension 1 or 2 and a few entries, for long partitions.
+void setup_header_writer::narrow_value_book() {
+    narrow_book_ = static_cast<std::uint32_t>(books_.size());
+    const std::uint32_t dimensions = 1 + in_.pick(2);
+    const std::uint32_t entries = 2 + in_.pick(15);
+    out_.write(0x564342, 24);
+    out_.write(dimensions, 16);
+    out_.write(entries, 24);
+    out_.write(0, 1);  // unordered
+    unordered_lengths(entries);
+    const std::uint32_t lookup_type = 1 + in_.pick(2);
+    out_.write(lookup_type, 4);
+    value_fields(lookup_type, entries, dimensions);
+    books_.push_back({entries, dimensions, lookup_type});
+}
+
+// One entry over 63 to 65 dimensions (31 to 34 now and then, where long is
+// 32 bits), lookup type 1: Tremor counts 2 values where the format counts 1,
+// so two are written, as Tremor reads them. The entry is mostly unused, so
+// Tremor never expands the book and reads on; a reader that counts right is
+// now one value width off.
+void setup_header_writer::miscounted_book() {
+    static constexpr std::uint32_t wide[] = {63, 64, 65, 63, 64, 65, 31, 34};
+    const std::uint32_t dimensions = wide[in_.pick(8)];
+    out_.write(0x564342, 24);
+    out_.write(dimensions, 16);
+    out_.write(1, 24);
+    out_.write(0, 1);  // unordered
+    const bool used = in_.rarely(8);
+    out_.write(1, 1);  // sparse
+    out_.write(used ? 1 : 0, 1);
+    if (used) out_.write(0, 5);
+    out_.write(1, 4);  // lookup type 1
+    out_.write(in_.edge(32), 32);
+    out_.write(in_.edge(32), 32);
+    const std::uint32_t value_bits = 1 + in_.small_or_edge(0, 7, 4);
+    out_.write(value_bits - 1, 4);
+    out_.write(in_.flag() ? 1 : 0, 1);
+    for (int i = 0; i < 2; ++i) out_.write(in_.raw(static_cast<int>(value_bits)), value_bits);
+    // Kept out of the value books a residue picks: its fault is its own.
+    books_.push_back({1, dimensions, 0});
+}
+
+// What must never get past a setup check: a value book of dimension 0, or a
+// book of 2^21 entries or more.
+void setup_header_writer::hostile_book() {
+    if (in_.flag()) {
+        // 2^21 to 2^22 - 1 entries over 1 or 2 dimensions: the largest a
+        // reader that refuses over 2^24 entries x dimensions lets through.
+        complete_ordered_book((1u << 21) + (in_.flag() ? 0 : in_.raw(21)), 1 + in_.pick(2));
+        return;
+    }
+    const std::uint32_t entries = 1 + in_.pick(16);
+    out_.write(0x564342, 24);
+    out_.write(0, 16);
+    out_.write(entries, 24);
+    out_.write(0, 1);  // unordered
+    unordered_lengths(entries);
+    // Type 1's count has no answer at dimension 0; type 2 has no values.
+    const std::uint32_t lookup_type = in_.rarely(4) ? 2 : 1;
+    out_.write(lookup_type, 4);
+    value_fields(lookup_type, entries, 0);
+    books_.push_back({entries, 0, lookup_type});
 }
 
 // Runs of equal lengths, each count in ilog(entries left) bits: a complete
@@ -186,7 +301,10 @@ void setup_header_writer::floor0() {
 }
 
 void setup_header_writer::floor1() {
-    const std::uint32_t partitions = in_.small_or_edge(0, 4, 5);
+    // With long partitions, mostly a floor of its two end points alone, which
+    // always unpacks and is in use whenever the packet's first bit says so,
+    // so the residue behind it is decoded.
+    const std::uint32_t partitions = recipe_.long_partitions && !in_.rarely(4) ? 0 : in_.small_or_edge(0, 4, 5);
     out_.write(partitions, 5);
     std::uint32_t partition_class[32];
     std::uint32_t max_class = 0;
@@ -203,7 +321,7 @@ void setup_header_writer::floor1() {
         out_.write(subclasses, 2);
         if (subclasses != 0) book_reference();
         for (std::uint32_t s = 0; s < (1u << subclasses); ++s) {
-            out_.write(in_.rarely(16) ? in_.edge(8) : in_.pick(static_cast<std::uint32_t>(books_.size()) + 1), 8);
+            out_.write(breaks(16) ? in_.edge(8) : in_.pick(static_cast<std::uint32_t>(books_.size()) + 1), 8);
         }
     }
     out_.write(in_.pick(4), 2);  // multiplier - 1
@@ -225,15 +343,26 @@ void setup_header_writer::floor1() {
 }
 
 void setup_header_writer::residue() {
-    out_.write(in_.rarely(32) ? in_.edge(16) : in_.pick(3), 16);  // type
-    out_.write(in_.rarely(4) ? in_.edge(24) : 0, 24);              // begin
-    out_.write(in_.rarely(4) ? in_.edge(24) : 32u << in_.pick(8), 24);  // end
-    // Partition size - 1: powers of two mostly, up to the longest block.
-    out_.write(in_.rarely(8) ? in_.edge(24) : (1u << in_.pick(13)) - 1, 24);
+    if (recipe_.long_partitions && !in_.rarely(4)) {
+        // Type 0 over the whole long block, in partitions of a half or a
+        // quarter of it.
+        const std::uint32_t block = 1u << recipe_.long_block_exponent;
+        out_.write(in_.rarely(8) ? 1 + in_.pick(2) : 0, 16);
+        out_.write(0, 24);
+        out_.write(in_.rarely(4) ? in_.edge(24) : block, 24);
+        out_.write((block >> (1 + in_.pick(2))) - 1, 24);
+    } else {
+        out_.write(breaks(32) ? in_.edge(16) : in_.pick(3), 16);  // type
+        out_.write(in_.rarely(4) ? in_.edge(24) : 0, 24);              // begin
+        out_.write(in_.rarely(4) ? in_.edge(24) : 32u << in_.pick(8), 24);  // end
+        // Partition size - 1: powers of two mostly, up to the longest block.
+        out_.write(in_.rarely(8) ? in_.edge(24) : (1u << in_.pick(13)) - 1, 24);
+    }
     const std::uint32_t classifications = classification_count();
     std::uint32_t books = 0;
     for (std::uint32_t i = 0; i < classifications; ++i) {
-        const std::uint32_t cascade = in_.rarely(4) ? in_.raw(8) : in_.raw(3);
+        std::uint32_t cascade = in_.rarely(4) ? in_.raw(8) : in_.raw(3);
+        if (recipe_.long_partitions) cascade |= 1;  // every class reads its first stage
         out_.write(cascade & 7, 3);
         out_.write(cascade > 7 ? 1 : 0, 1);
         if (cascade > 7) out_.write(cascade >> 3, 5);
@@ -246,24 +375,33 @@ void setup_header_writer::residue() {
 // the classbook (count^dimensions <= entries, which Tremor demands), so the
 // residue unpacks.
 std::uint32_t setup_header_writer::classification_count() {
+    if (recipe_.wide_lookups && !in_.rarely(8)) {
+        out_.write(wide_classes_ - 1, 6);
+        out_.write(wide_classbook_, 8);
+        return wide_classes_;
+    }
     const std::uint32_t classbook = in_.pick(static_cast<std::uint32_t>(books_.size()));
     const book &b = books_[classbook];
     const std::uint64_t fitting = lookup1_values(b.entries, b.dimensions);
     std::uint32_t count = fitting == 0 ? 1 : 1 + in_.pick(static_cast<std::uint32_t>(fitting < 64 ? fitting : 64));
-    if (in_.rarely(32)) count = 1 + in_.edge(6);
+    if (breaks(32)) count = 1 + in_.edge(6);
     out_.write(count - 1, 6);
-    if (in_.rarely(32)) book_reference();
+    if (breaks(32)) book_reference();
     else out_.write(classbook, 8);
     return count;
 }
 
 // Residue books must be value-mapped: mostly one of those.
 void setup_header_writer::value_book_reference() {
+    if (recipe_.long_partitions && !in_.rarely(4)) {
+        out_.write(narrow_book_, 8);
+        return;
+    }
     std::vector<std::uint32_t> mapped;
     for (std::uint32_t i = 0; i < books_.size(); ++i) {
         if (books_[i].lookup_type == 1 || books_[i].lookup_type == 2) mapped.push_back(i);
     }
-    if (mapped.empty() || in_.rarely(64)) {
+    if (mapped.empty() || breaks(64)) {
         book_reference();
         return;
     }
@@ -271,10 +409,12 @@ void setup_header_writer::value_book_reference() {
 }
 
 void setup_header_writer::mapping() {
-    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);
-    const bool has_submaps = in_.flag();
+    out_.write(breaks(32) ? in_.edge(16) : 0, 16);
+    const bool has_submaps = recipe_.wide_lookups ? !in_.rarely(8) : in_.flag();
     out_.write(has_submaps ? 1 : 0, 1);
-    const std::uint32_t submaps = has_submaps ? 1 + in_.small_or_edge(0, 3, 4) : 1;
+    std::uint32_t submaps = has_submaps ? 1 + in_.small_or_edge(0, 3, 4) : 1;
+    // Many submaps, each with its own look-ups of the same floor and residue.
+    if (has_submaps && recipe_.wide_lookups) submaps = 16 - in_.pick(8);
     if (has_submaps) out_.write(submaps - 1, 4);
     const bool coupled = channels_ > 1 && in_.flag();
     out_.write(coupled ? 1 : 0, 1);
@@ -288,7 +428,7 @@ void setup_header_writer::mapping() {
             out_.write(angle, bits);
         }
     }
-    out_.write(in_.rarely(32) ? in_.raw(2) : 0, 2);  // reserved
+    out_.write(breaks(32) ? in_.raw(2) : 0, 2);  // reserved
     if (submaps > 1) {
         for (std::uint32_t c = 0; c < channels_; ++c) reference(submaps, 4);
     }
@@ -300,8 +440,9 @@ void setup_header_writer::mapping() {
 }
 
 void setup_header_writer::mode() {
-    out_.write(in_.flag() ? 1 : 0, 1);                   // block flag
-    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);  // window type
-    out_.write(in_.rarely(32) ? in_.edge(16) : 0, 16);  // transform type
+    const bool long_block = recipe_.long_partitions ? !in_.rarely(8) : in_.flag();
+    out_.write(long_block ? 1 : 0, 1);                   // block flag
+    out_.write(breaks(32) ? in_.edge(16) : 0, 16);  // window type
+    out_.write(breaks(32) ? in_.edge(16) : 0, 16);  // transform type
     reference(mappings_, 8);
 }
