@@ -30,6 +30,24 @@ std::uint64_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
     return r;
 }
 
+// What Tremor's type 1 value count returns where long is 64 bits: it raises
+// candidates to the power dimensions in a long that wraps, so for one entry
+// over 63 dimensions it settles on 6, over 64 or 65 on 2.
+std::uint64_t tremor_lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
+    auto wrapped = [](std::uint64_t v) { return static_cast<std::int64_t>(v); };
+    std::int64_t vals = entries >> ((bit_length(entries) - 1) * (dimensions - 1) / dimensions);
+    for (int step = 0; step < 256; ++step) {
+        std::uint64_t acc = 1, acc1 = 1;
+        for (std::uint32_t i = 0; i < dimensions; ++i) {
+            acc *= static_cast<std::uint64_t>(vals);
+            acc1 *= static_cast<std::uint64_t>(vals + 1);
+        }
+        if (wrapped(acc) <= entries && wrapped(acc1) > entries) return static_cast<std::uint64_t>(vals);
+        vals += wrapped(acc) > entries ? -1 : 1;
+    }
+    return lookup1_values(entries, dimensions);
+}
+
 // Lengths of a complete prefix code over `used` entries: the shortest
 // `short_count` are one bit shorter than the rest. One entry gets length 1.
 struct complete_code {
@@ -65,13 +83,15 @@ void setup_header_writer::write() {
     out_.write_bytes("vorbis", 6);
     // The recipe's books come first, then the input's own.
     const std::uint32_t placed = (recipe_.wide_lookups ? 1u : 0u) + (recipe_.long_partitions ? 1u : 0u) +
-                                 (recipe_.miscount_then_hostile ? 2u : 0u);
+                                 (recipe_.miscount_then_hostile ? 3u : 0u);
     const std::uint32_t own = recipe_.any() && !in_.rarely(4) ? 0 : 1 + in_.small_or_edge(0, 3, 8);
     const std::uint32_t books = std::min<std::uint32_t>(256, std::max<std::uint32_t>(1, placed + own));
     out_.write(books - 1, 8);
     if (recipe_.wide_lookups) wide_classbook();
     if (recipe_.long_partitions) narrow_value_book();
     if (recipe_.miscount_then_hostile) {
+        // A plain classbook first, so the residues unpack whatever follows.
+        complete_ordered_book(1 + in_.pick(16), 1);
         miscounted_book();
         hostile_book();
     }
@@ -175,14 +195,12 @@ void setup_header_writer::narrow_value_book() {
     books_.push_back({entries, dimensions, lookup_type});
 }
 
-// One entry over 63 to 65 dimensions (31 to 34 now and then, where long is
-// 32 bits), lookup type 1: Tremor counts 2 values where the format counts 1,
-// so two are written, as Tremor reads them. The entry is mostly unused, so
-// Tremor never expands the book and reads on; a reader that counts right is
-// now one value width off.
+// One entry over 63 to 65 dimensions, lookup type 1: Tremor counts 6 or 2
+// values where the format counts 1, and they are written as Tremor reads
+// them. The entry is mostly unused, so Tremor never expands the book and
+// reads on; a reader that counts right is now some value widths off.
 void setup_header_writer::miscounted_book() {
-    static constexpr std::uint32_t wide[] = {63, 64, 65, 63, 64, 65, 31, 34};
-    const std::uint32_t dimensions = wide[in_.pick(8)];
+    const std::uint32_t dimensions = 63 + in_.pick(3);
     out_.write(0x564342, 24);
     out_.write(dimensions, 16);
     out_.write(1, 24);
@@ -197,7 +215,8 @@ void setup_header_writer::miscounted_book() {
     const std::uint32_t value_bits = 1 + in_.small_or_edge(0, 7, 4);
     out_.write(value_bits - 1, 4);
     out_.write(in_.flag() ? 1 : 0, 1);
-    for (int i = 0; i < 2; ++i) out_.write(in_.raw(static_cast<int>(value_bits)), value_bits);
+    const std::uint64_t values = tremor_lookup1_values(1, dimensions);
+    for (std::uint64_t i = 0; i < values; ++i) out_.write(in_.raw(static_cast<int>(value_bits)), value_bits);
     // Kept out of the value books a residue picks: its fault is its own.
     books_.push_back({1, dimensions, 0});
 }
@@ -380,7 +399,15 @@ std::uint32_t setup_header_writer::classification_count() {
         out_.write(wide_classbook_, 8);
         return wide_classes_;
     }
-    const std::uint32_t classbook = in_.pick(static_cast<std::uint32_t>(books_.size()));
+    // Tremor refuses a classbook of dimension 0, and one over more
+    // dimensions than a vector holds is of no use: mostly another.
+    std::vector<std::uint32_t> usable;
+    for (std::uint32_t i = 0; i < books_.size(); ++i) {
+        if (books_[i].dimensions >= 1 && books_[i].dimensions <= 16) usable.push_back(i);
+    }
+    const std::uint32_t classbook = usable.empty() || breaks(16)
+                                        ? in_.pick(static_cast<std::uint32_t>(books_.size()))
+                                        : usable[in_.pick(static_cast<std::uint32_t>(usable.size()))];
     const book &b = books_[classbook];
     const std::uint64_t fitting = lookup1_values(b.entries, b.dimensions);
     std::uint32_t count = fitting == 0 ? 1 : 1 + in_.pick(static_cast<std::uint32_t>(fitting < 64 ? fitting : 64));
