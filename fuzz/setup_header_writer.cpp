@@ -166,7 +166,7 @@ void setup_header_writer::complete_ordered_book(std::uint32_t entries, std::uint
     books_.push_back({entries, dimensions, 0});
 }
 
-// c^d entries over d dimensions (c classes, d from 2 to 4), within the
+// c^d entries over d dimensions (c classes, d from 2 to 5), within the
 // entry count a setup may declare: the largest decode map a residue can ask
 // for from a book that size.
 void setup_header_writer::wide_classbook() {
