@@ -16,6 +16,7 @@
 
 #include "core/codec_state.h"
 #include "core/decoder.h"
+#include "support/bit_writer.h"
 #include "support/host_loop.h"
 #include "support/ogg_pages.h"
 #include "support/resource_watch.h"
@@ -32,23 +33,6 @@ constexpr bool BUDGET_COUNTED = false;
 #define SKIP_WITHOUT_THE_BUDGET()                                                           \
     if (!BUDGET_COUNTED) GTEST_SKIP() << "Debian's packaged Tremor allocates on its own and " \
                                          "is not counted; the from-source builds run this"
-
-// Bits written least significant first, as Vorbis packs them.
-class bit_writer {
-public:
-    bit_writer &put(std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i, ++bits_) {
-            if (bits_ % 8 == 0) bytes_.push_back(0);
-            bytes_.back() |= static_cast<std::uint8_t>(((value >> i) & 1u) << (bits_ % 8));
-        }
-        return *this;
-    }
-    bytes packet() const { return bytes_; }
-
-private:
-    bytes bytes_;
-    int bits_ = 0;
-};
 
 // A stereo setup header that Tremor accepts, with 64 modes that all use one
 // mapping of 16 submaps, each with the same floor 0 and residue: Tremor sets
