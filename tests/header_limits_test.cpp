@@ -262,23 +262,6 @@ private:
     std::size_t at_ = 0;
 };
 
-int bit_count(std::uint32_t value) {
-    int bits = 0;
-    for (; value != 0; value >>= 1) ++bits;
-    return bits;
-}
-
-std::uint32_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
-    auto fits = [&](std::uint64_t base) {
-        std::uint64_t power = 1;
-        for (std::uint32_t i = 0; i < dimensions && power <= entries; ++i) power *= base;
-        return power <= entries;
-    };
-    std::uint32_t values = 0;
-    while (fits(values + 1)) ++values;
-    return values;
-}
-
 // The setup header with its first lookup type 1 codebook given dimension 0
 // and its stored values dropped, as Tremor's unpacking then expects: the
 // header still unpacks, and synthesis set-up would divide by zero.

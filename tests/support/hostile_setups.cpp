@@ -7,6 +7,23 @@
 
 #include "support/test_data.h"
 
+int bit_count(std::uint32_t value) {
+    int bits = 0;
+    for (; value != 0; value >>= 1) ++bits;
+    return bits;
+}
+
+std::uint32_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
+    auto fits = [&](std::uint64_t base) {
+        std::uint64_t power = 1;
+        for (std::uint32_t i = 0; i < dimensions && power <= entries; ++i) power *= base;
+        return power <= entries;
+    };
+    std::uint32_t values = 0;
+    while (fits(values + 1)) ++values;
+    return values;
+}
+
 namespace {
 
 constexpr std::size_t PAGE_HEADER_BYTES = 27;
@@ -43,23 +60,6 @@ public:
 private:
     std::vector<std::uint8_t> bits_;
 };
-
-int bit_count(std::uint32_t value) {
-    int bits = 0;
-    for (; value != 0; value >>= 1) ++bits;
-    return bits;
-}
-
-std::uint32_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions) {
-    auto fits = [&](std::uint64_t base) {
-        std::uint64_t power = 1;
-        for (std::uint32_t i = 0; i < dimensions && power <= entries; ++i) power *= base;
-        return power <= entries;
-    };
-    std::uint32_t values = 0;
-    while (fits(values + 1)) ++values;
-    return values;
-}
 
 struct codebook_at {
     std::size_t begin, end;

@@ -4,10 +4,17 @@
 #ifndef VELMORA_TEST_HOSTILE_SETUPS_H
 #define VELMORA_TEST_HOSTILE_SETUPS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "support/ogg_pages.h"
+
+// The bits a value takes, and the true value count of a lookup type 1
+// codebook (the largest v with v^dimensions <= entries), for setup headers
+// read and written field by field.
+int bit_count(std::uint32_t value);
+std::uint32_t lookup1_values(std::uint32_t entries, std::uint32_t dimensions);
 
 struct hostile_setup {
     std::string name;
