@@ -118,7 +118,8 @@ TEST(TremorKernels, WindowMatchesReference) {
 }
 
 // A random codebook with a value list (map type 2): a complete code tree of
-// up to 32-bit codewords, entries unused at times, random values.
+// up to 32-bit codewords (or one codeword of any length), entries unused at
+// times, random values.
 struct random_book {
     std::vector<long> lengths;
     std::vector<long> values;
@@ -127,7 +128,7 @@ struct random_book {
 
 void make_book(random_book &book, std::mt19937 &random) {
     const int max_length = 1 + static_cast<int>(random() % 32);
-    const int wanted = 1 + static_cast<int>(random() % 300);
+    const int wanted = random() % 16 == 0 ? 1 : 1 + static_cast<int>(random() % 300);
     // Split leaves of the tree at random, the deepest ones half the time,
     // until there are enough or none may grow.
     std::vector<long> leaves{0};
@@ -143,7 +144,9 @@ void make_book(random_book &book, std::mt19937 &random) {
         const long depth = ++leaves[pick];
         leaves.push_back(depth);
     }
-    if (leaves.size() == 1) leaves[0] = 1;  // a one-entry book has a 1-bit code
+    // A one-entry book: Tremor takes its codeword of any length (all zeros)
+    // as matching whatever bits come, a case the decode tables must keep.
+    if (leaves.size() == 1) leaves[0] = 1 + static_cast<long>(random() % 32);
     book.lengths.clear();
     for (long length : leaves) {
         if (random() % 8 == 0) book.lengths.push_back(0);  // an unused entry
