@@ -117,6 +117,38 @@ TEST(TremorKernels, WindowMatchesReference) {
     }
 }
 
+// The overlap-add and the decoupling over every length up to two lane
+// steps past a block (the lanes and the scalar tail), at every start
+// within a lane (unaligned loads), then whole blocks: sums and differences
+// that wrap, and every pairing of the signs, zero included.
+TEST(TremorKernels, OverlapAddAndDecouplingMatchReference) {
+    std::mt19937 random(1605);
+    std::vector<int> lengths;
+    for (int n = 0; n <= 24; ++n) lengths.push_back(n);
+    for (int n : block_sizes) lengths.push_back(n / 2);
+    for (pattern kind : patterns) {
+        for (int n : lengths) {
+            for (int start = 0; start < 4; ++start) {
+                SCOPED_TRACE("pattern " + std::to_string(static_cast<int>(kind)) + ", n " + std::to_string(n) +
+                             ", start " + std::to_string(start));
+                const samples first = make_input(n + start, kind, random);
+                const samples second = make_input(n + start, kind, random);
+
+                samples patched = first, reference = first;
+                patched_tremor.overlap_add(patched.data() + start, second.data() + start, n);
+                reference_tremor.overlap_add(reference.data() + start, second.data() + start, n);
+                ASSERT_EQ(first_difference(patched, reference), -1) << "overlap-add";
+
+                samples patched_mag = first, patched_ang = second, reference_mag = first, reference_ang = second;
+                patched_tremor.decouple(patched_mag.data() + start, patched_ang.data() + start, n);
+                reference_tremor.decouple(reference_mag.data() + start, reference_ang.data() + start, n);
+                ASSERT_EQ(first_difference(patched_mag, reference_mag), -1) << "decoupling, magnitude";
+                ASSERT_EQ(first_difference(patched_ang, reference_ang), -1) << "decoupling, angle";
+            }
+        }
+    }
+}
+
 // A random codebook with a value list (map type 2): a complete code tree of
 // up to 32-bit codewords (or one codeword of any length), entries unused at
 // times, random values.

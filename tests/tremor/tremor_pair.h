@@ -30,12 +30,16 @@ extern "C" {
     long prefix##vorbis_book_decodev_set(codebook *book, std::int32_t *a, oggpack_buffer *b, \
                                          int n, int point);                                 \
     long prefix##vorbis_book_decodevv_add(codebook *book, std::int32_t **a, long offset,    \
-                                          int ch, oggpack_buffer *b, int n, int point);
+                                          int ch, oggpack_buffer *b, int n, int point);    \
+    void prefix##_vorbis_overlap_add(std::int32_t *pcm, const std::int32_t *p, int n);       \
+    void prefix##_vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);
 
 extern "C" {
 void mdct_backward(int n, std::int32_t *in, std::int32_t *out);
 const void *_vorbis_window(int type, int left);
 void _vorbis_apply_window(std::int32_t *d, const void *window[2], long *blocksizes, int lW, int W, int nW);
+void _vorbis_overlap_add(std::int32_t *pcm, const std::int32_t *p, int n);
+void _vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);
 VELMORA_TREMOR_INTERNALS(reference_tremor_)
 int reference_tremor_ov_open_callbacks(void *source, OggVorbis_File *vf, const char *initial, long ibytes,
                                        ov_callbacks callbacks);
@@ -60,18 +64,22 @@ struct tremor_entry_points {
     long (*book_decodev_add)(codebook *, std::int32_t *, oggpack_buffer *, int, int);
     long (*book_decodev_set)(codebook *, std::int32_t *, oggpack_buffer *, int, int);
     long (*book_decodevv_add)(codebook *, std::int32_t **, long, int, oggpack_buffer *, int, int);
+    void (*overlap_add)(std::int32_t *, const std::int32_t *, int);
+    void (*decouple)(std::int32_t *, std::int32_t *, int);
 };
 
 inline const tremor_entry_points patched_tremor{
     "patched", mdct_backward, _vorbis_window, _vorbis_apply_window, ov_open_callbacks, ov_read, ov_clear,
     vorbis_book_init_decode, vorbis_book_clear, vorbis_book_decode, vorbis_book_decodevs_add,
-    vorbis_book_decodev_add, vorbis_book_decodev_set, vorbis_book_decodevv_add};
+    vorbis_book_decodev_add, vorbis_book_decodev_set, vorbis_book_decodevv_add, _vorbis_overlap_add,
+    _vorbis_decouple};
 inline const tremor_entry_points reference_tremor{
     "reference", reference_tremor_mdct_backward, reference_tremor__vorbis_window,
     reference_tremor__vorbis_apply_window, reference_tremor_ov_open_callbacks, reference_tremor_ov_read,
     reference_tremor_ov_clear, reference_tremor_vorbis_book_init_decode, reference_tremor_vorbis_book_clear,
     reference_tremor_vorbis_book_decode, reference_tremor_vorbis_book_decodevs_add,
     reference_tremor_vorbis_book_decodev_add, reference_tremor_vorbis_book_decodev_set,
-    reference_tremor_vorbis_book_decodevv_add};
+    reference_tremor_vorbis_book_decodevv_add, reference_tremor__vorbis_overlap_add,
+    reference_tremor__vorbis_decouple};
 
 #endif  // VELMORA_TREMOR_PAIR_H
