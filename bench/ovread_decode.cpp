@@ -26,11 +26,12 @@ size_t read_block(void *into, size_t size, size_t count, void *source) {
     return n / size;
 }
 
-void play_to_end(OggVorbis_File &file, pcm_sink &sink, decode_outcome &outcome) {
+void play_to_end(const ivorbisfile_calls &calls, OggVorbis_File &file, pcm_sink &sink,
+                 decode_outcome &outcome) {
     int first_link = -1;
     for (;;) {
         int link = 0;
-        const long got = ov_read(&file, reinterpret_cast<char *>(host_buffer),
+        const long got = calls.read(&file, reinterpret_cast<char *>(host_buffer),
                                  HOST_CALL_BYTES, &link);
         if (got == OV_HOLE) continue;
         if (got < 0) return;
@@ -45,20 +46,26 @@ void play_to_end(OggVorbis_File &file, pcm_sink &sink, decode_outcome &outcome) 
 
 }  // namespace
 
-decode_outcome decode_with_ovread(const input_block &block, pcm_sink &sink) {
+const ivorbisfile_calls &library_tremor() {
+    static const ivorbisfile_calls calls{ov_open_callbacks, ov_info, ov_read, ov_clear};
+    return calls;
+}
+
+decode_outcome decode_with_ovread(const input_block &block, pcm_sink &sink,
+                                  const ivorbisfile_calls &calls) {
     decode_outcome outcome;
     memory_reader reader{block, 0};
     const ov_callbacks unseekable{read_block, nullptr, nullptr, nullptr};
     // A player keeps the decoder between calls, so its state lives on the heap,
     // as Velmora's record does: heap peaks then compare like with like.
     auto file = std::make_unique<OggVorbis_File>();
-    if (ov_open_callbacks(&reader, file.get(), nullptr, 0, unseekable) != 0) return outcome;
+    if (calls.open_callbacks(&reader, file.get(), nullptr, 0, unseekable) != 0) return outcome;
     outcome.started = true;
-    if (const vorbis_info *info = ov_info(file.get(), -1)) {
+    if (const vorbis_info *info = calls.info(file.get(), -1)) {
         outcome.channels = info->channels;
         outcome.rate = info->rate;
     }
-    play_to_end(*file, sink, outcome);
-    ov_clear(file.get());
+    play_to_end(calls, *file, sink, outcome);
+    calls.clear(file.get());
     return outcome;
 }

@@ -136,6 +136,59 @@ void print_cpu_table(const std::vector<std::pair<std::string, file_row>> &rows) 
     }
 }
 
+// Against ov_read of the reference Tremor (no speed patches), where the
+// build has it: what the patches and the library save together. Velmora's
+// PCM must equal that Tremor's too.
+struct best_times {
+    double wall = std::numeric_limits<double>::max();
+    double cpu = std::numeric_limits<double>::max();
+};
+
+template <typename Decode>
+void time_once(Decode decode, best_times &best) {
+    const double cpu_start = thread_cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    decode();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double cpu = thread_cpu_seconds() - cpu_start;
+    if (took.count() < best.wall) best.wall = took.count();
+    if (cpu < best.cpu) best.cpu = cpu;
+}
+
+bool print_against_reference(const std::vector<std::string> &files, int runs,
+                             const ivorbisfile_calls &reference) {
+    std::printf("\nAgainst ov_read of Tremor without the speed patches (the tests' reference"
+                " Tremor), in interleaved runs of their own, best of %d; wall (CPU) seconds:\n\n", runs);
+    std::printf("| file | unpatched ov_read s | ov_read s | ratio | Velmora memory s | ratio |"
+                " PCM vs unpatched |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    bool all_good = true;
+    for (const std::string &path : files) {
+        const input_block block(path);
+        if (!block.ok()) continue;
+        collect_sink reference_pcm;
+        const decode_outcome expected = decode_with_ovread(block, reference_pcm, reference);
+        compare_sink compare(reference_pcm.kept);
+        const decode_outcome got = decode_with_velmora(velmora_input::memory, block, compare);
+        const bool identical = expected.started && got.started && got.finished && compare.identical();
+        all_good &= identical;
+        best_times unpatched, patched, velmora;
+        discard_sink discard;
+        for (int run = 0; run < runs; ++run) {
+            time_once([&] { decode_with_ovread(block, discard, reference); }, unpatched);
+            time_once([&] { decode_with_ovread(block, discard); }, patched);
+            time_once([&] { decode_with_velmora(velmora_input::memory, block, discard); }, velmora);
+        }
+        std::printf("| %s | %.3f (%.3f) | %.3f (%.3f) | %.3f (%.3f) | %.3f (%.3f) | %.3f (%.3f) | %s |\n",
+                    base_name(path), unpatched.wall, unpatched.cpu, patched.wall, patched.cpu,
+                    patched.wall / unpatched.wall, patched.cpu / unpatched.cpu, velmora.wall, velmora.cpu,
+                    velmora.wall / unpatched.wall, velmora.cpu / unpatched.cpu,
+                    identical ? "identical" : "DIFFERS");
+        std::fflush(stdout);
+    }
+    return all_good;
+}
+
 }  // namespace
 
 bool print_timing_table(const std::vector<std::string> &files, int runs) {
@@ -162,5 +215,7 @@ bool print_timing_table(const std::vector<std::string> &files, int runs) {
         all_good &= verified;
     }
     print_cpu_table(timed);
+    if (const ivorbisfile_calls *reference = reference_tremor())
+        all_good &= print_against_reference(files, runs, *reference);
     return all_good;
 }
