@@ -15,36 +15,26 @@ the loader) is one line.
 """
 import argparse
 import bisect
-import re
+import os
 import subprocess
 import sys
 
+# The profile and symbol readers the library's own attribution uses.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "arm"))
+from attribute import CALLGRIND_LINE, function_symbols, read_profile  # noqa: E402
+
 PREFIX = "reference_tremor_"
-CALLGRIND_LINE = re.compile(r"^\s*([\d,]+)\s+\([^)]*\)\s+\S*?:(\S+)(?: \[(.*)\])?$")
 
 
 def qemu_functions(profile, binary):
-    out = subprocess.run(["arm-linux-gnueabihf-nm", "--defined-only", "-S", binary],
-                         capture_output=True, text=True, check=True).stdout
-    symbols = []
-    for line in out.splitlines():
-        parts = line.split()
-        if len(parts) == 4 and parts[2] in "tTwW":
-            start = int(parts[0], 16) & ~1  # Thumb functions have the low bit set
-            symbols.append((start, start + int(parts[1], 16), parts[3]))
-    symbols.sort()
+    symbols = function_symbols(binary, "arm-linux-gnueabihf-nm")
     starts = [s[0] for s in symbols]
-    counts, total = {}, 0
-    with open(profile) as f:
-        for line in f:
-            kind, *rest = line.split()
-            if kind == "total":
-                total = int(rest[0])
-            elif kind == "block":
-                address, count = int(rest[1], 16), int(rest[2])
-                i = bisect.bisect_right(starts, address) - 1
-                name = symbols[i][2] if i >= 0 and address < symbols[i][1] else "(PLT stubs, other code)"
-                counts[name] = counts.get(name, 0) + count
+    total, _, blocks = read_profile(profile)
+    counts = {}
+    for address, count in blocks:
+        i = bisect.bisect_right(starts, address) - 1
+        name = symbols[i][2] if i >= 0 and address < symbols[i][1] else "(PLT stubs, other code)"
+        counts[name] = counts.get(name, 0) + count
     counts["(libogg, the C library, the loader)"] = total - sum(counts.values())
     return counts, total
 
