@@ -32,12 +32,17 @@ decode_outcome decode(const contender &c, const input_block &block, pcm_sink &si
                        : decode_with_velmora(c.input, block, sink);
 }
 
+// The best of a decoder's runs: wall time, and this thread's CPU time.
+struct best_times {
+    double wall = std::numeric_limits<double>::max();
+    double cpu = std::numeric_limits<double>::max();
+};
+
 struct file_row {
     decode_outcome reference;
     bool all_ok = true;
     bool identical[CONTENDER_COUNT] = {};
-    double best_seconds[CONTENDER_COUNT] = {};      // wall time
-    double best_cpu_seconds[CONTENDER_COUNT] = {};  // this thread's CPU time
+    best_times best[CONTENDER_COUNT];
 };
 
 // ov_read's PCM is the reference; each Velmora input must reproduce it.
@@ -66,22 +71,23 @@ double thread_cpu_seconds() {
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
+// Runs one decode and keeps its times where they beat the best so far.
+template <typename Decode>
+void time_once(Decode decode, best_times &best) {
+    const double cpu_start = thread_cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    decode();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double cpu = thread_cpu_seconds() - cpu_start;
+    if (took.count() < best.wall) best.wall = took.count();
+    if (cpu < best.cpu) best.cpu = cpu;
+}
+
 void time_all(const input_block &block, int runs, file_row &row) {
-    for (int i = 0; i < CONTENDER_COUNT; ++i) {
-        row.best_seconds[i] = std::numeric_limits<double>::max();
-        row.best_cpu_seconds[i] = std::numeric_limits<double>::max();
-    }
     discard_sink discard;
     for (int run = 0; run < runs; ++run) {
-        for (int i = 0; i < CONTENDER_COUNT; ++i) {
-            const double cpu_start = thread_cpu_seconds();
-            const auto start = std::chrono::steady_clock::now();
-            decode(CONTENDERS[i], block, discard);
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            const double cpu = thread_cpu_seconds() - cpu_start;
-            if (took.count() < row.best_seconds[i]) row.best_seconds[i] = took.count();
-            if (cpu < row.best_cpu_seconds[i]) row.best_cpu_seconds[i] = cpu;
-        }
+        for (int i = 0; i < CONTENDER_COUNT; ++i)
+            time_once([&] { decode(CONTENDERS[i], block, discard); }, row.best[i]);
     }
 }
 
@@ -100,11 +106,11 @@ void print_header(int runs) {
 
 void print_row(const std::string &path, const file_row &row) {
     const double audio = row.reference.audio_seconds();
-    const double ovread = row.best_seconds[0];
+    const double ovread = row.best[0].wall;
     std::printf("| %s | %d | %ld | %.2f | %.3f (%.0f) |", base_name(path), row.reference.channels,
                 row.reference.rate, audio, ovread, audio / ovread);
     for (int i = 1; i < CONTENDER_COUNT; ++i) {
-        const double s = row.best_seconds[i];
+        const double s = row.best[i].wall;
         std::printf(" %.3f (%.0f) | %.3f |", s, audio / s, s / ovread);
     }
     bool identical = true;
@@ -127,10 +133,10 @@ void print_cpu_table(const std::vector<std::pair<std::string, file_row>> &rows) 
                 " Velmora mapped s | ratio |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (const auto &[path, row] : rows) {
-        const double ovread = row.best_cpu_seconds[0];
+        const double ovread = row.best[0].cpu;
         std::printf("| %s | %.3f |", base_name(path), ovread);
         for (int i = 1; i < CONTENDER_COUNT; ++i) {
-            std::printf(" %.3f | %.3f |", row.best_cpu_seconds[i], row.best_cpu_seconds[i] / ovread);
+            std::printf(" %.3f | %.3f |", row.best[i].cpu, row.best[i].cpu / ovread);
         }
         std::printf("\n");
     }
@@ -139,22 +145,6 @@ void print_cpu_table(const std::vector<std::pair<std::string, file_row>> &rows) 
 // Against ov_read of the reference Tremor (no speed patches), where the
 // build has it: what the patches and the library save together. Velmora's
 // PCM must equal that Tremor's too.
-struct best_times {
-    double wall = std::numeric_limits<double>::max();
-    double cpu = std::numeric_limits<double>::max();
-};
-
-template <typename Decode>
-void time_once(Decode decode, best_times &best) {
-    const double cpu_start = thread_cpu_seconds();
-    const auto start = std::chrono::steady_clock::now();
-    decode();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const double cpu = thread_cpu_seconds() - cpu_start;
-    if (took.count() < best.wall) best.wall = took.count();
-    if (cpu < best.cpu) best.cpu = cpu;
-}
-
 bool print_against_reference(const std::vector<std::string> &files, int runs,
                              const ivorbisfile_calls &reference) {
     std::printf("\nAgainst ov_read of Tremor without the speed patches (the tests' reference"
