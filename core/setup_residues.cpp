@@ -25,14 +25,11 @@ long walk_cascades(setup_bits &b, residue_shape &residue) {
     residue.staged_classes = 0;
     residue.class_stages = 0;
     for (long c = 0; c < residue.classes; ++c) {
-        long cascade = b.read(3);
-        if (b.read(1) == 1) {
-            const long high_bits = b.read(5);
-            // a read past the header's end gives -1, which must not be shifted
-            if (b.ran_out()) return -1;
-            cascade |= high_bits << 3;
-        }
+        const long low_bits = b.read(3);
+        const long high_bits = b.read(1) == 1 ? b.read(5) : 0;
+        // a read past the header's end gives -1, which must not be shifted
         if (b.ran_out()) return -1;
+        const long cascade = low_bits | high_bits << 3;
         stage_books += bit_count(cascade);
         residue.staged_classes += cascade != 0;
         residue.class_stages += highest_bit(cascade);
