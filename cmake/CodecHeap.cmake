@@ -11,9 +11,13 @@ if(NOT VELMORA_DECODER_HEAP_BUDGET MATCHES "^[1-9][0-9]*$")
 endif()
 set(velmora_codec_heap_dir ${CMAKE_CURRENT_LIST_DIR})
 
+# With the platform layer (its test seam and the backend), which names the
+# decoder each thread serves.
 add_library(velmora_codec_heap STATIC
   ${PROJECT_SOURCE_DIR}/core/codec_allocator.cpp
-  ${PROJECT_SOURCE_DIR}/core/heap_budget.cpp)
+  ${PROJECT_SOURCE_DIR}/core/heap_budget.cpp
+  ${PROJECT_SOURCE_DIR}/platform/fault.cpp
+  ${PROJECT_SOURCE_DIR}/${VELMORA_PLATFORM_BACKEND})
 target_include_directories(velmora_codec_heap PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(velmora_codec_heap PUBLIC VELMORA_DECODER_HEAP_BUDGET=${VELMORA_DECODER_HEAP_BUDGET})
 target_compile_options(velmora_codec_heap PRIVATE -fno-exceptions -fno-rtti -fvisibility=hidden)

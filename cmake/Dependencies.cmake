@@ -16,6 +16,14 @@ option(VELMORA_TREMOR_FROM_SOURCE "Compile Tremor from Debian's source package, 
 option(VELMORA_TREMOR_LOW_ACCURACY "Tremor with 32-bit products only (_LOW_ACCURACY_); needs VELMORA_TREMOR_FROM_SOURCE"
        ${velmora_device_build})
 option(VELMORA_TREMOR_ARM_ASM "Tremor's ARM assembler (_ARM_ASSEM_); needs VELMORA_TREMOR_FROM_SOURCE" OFF)
+# The platform backend; the heap accounting (CodecHeap.cmake) is compiled
+# with it, since the thread's word that names the decoder being served is the
+# platform's.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
+else()
+  set(VELMORA_PLATFORM_BACKEND platform/posix.cpp)
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/CodecHeap.cmake)
 
 if(VELMORA_OGG_FROM_SOURCE)
@@ -47,9 +55,3 @@ endif()
 # charge them.
 target_link_libraries(velmora_codec INTERFACE velmora_codec_heap)
 add_library(velmora::codec ALIAS velmora_codec)
-
-if(WIN32)
-  include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
-else()
-  set(VELMORA_PLATFORM_BACKEND platform/posix.cpp)
-endif()

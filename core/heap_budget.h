@@ -1,9 +1,10 @@
 // A decoder's heap budget: the bytes libogg and Tremor hold for one decoder,
 // counted by the allocator they are compiled to call (codec_allocator.h),
 // and the most they may hold. A decoder serves one thread at a time, so the
-// exported calls that reach the codec name the decoder they serve, per
-// thread, for their duration (serving_decoder): decoders on other threads
-// are charged to their own budgets and need no lock.
+// exported calls that reach the codec name the decoder they serve, in the
+// thread's own word (platform/platform.h), for their duration
+// (serving_decoder): decoders on other threads are charged to their own
+// budgets and need no lock.
 #ifndef VELMORA_HEAP_BUDGET_H
 #define VELMORA_HEAP_BUDGET_H
 
@@ -28,7 +29,9 @@ void credit(heap_budget &budget, std::size_t bytes);
 heap_budget *serving_budget();
 
 // This thread serves the budget given (null: none) until the scope ends,
-// then the one it served before.
+// then the one it served before. Where the thread's word cannot be set (on
+// Windows, out of memory) nothing changes and engaged() is false: the call
+// must then leave the codec alone, since its blocks would go uncounted.
 class serving_decoder {
 public:
     explicit serving_decoder(heap_budget *budget);
@@ -36,8 +39,11 @@ public:
     serving_decoder(const serving_decoder &) = delete;
     serving_decoder &operator=(const serving_decoder &) = delete;
 
+    bool engaged() const { return engaged_; }
+
 private:
     heap_budget *before_;
+    bool engaged_;
 };
 
 #endif  // VELMORA_HEAP_BUDGET_H

@@ -100,6 +100,7 @@ extern "C" int32_t qdx_ogg_process_frame(qdx_ogg_decoder *d, void *buffer,
     if (!d->headers_ready) return 0;
 
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return 0;
     frame_call call{*d, static_cast<std::int16_t *>(buffer), length};
     next_step step = first_step(*d);
     while (step != next_step::done) {

@@ -33,6 +33,7 @@ extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
     if (d == nullptr) return -1;
     if (d->suspended) return -2;
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return 1;
     codec_reset(*d);
     if (d->has_second) d->use_second = 1;
     qdx_ogg_source &restarted = active_source(*d);

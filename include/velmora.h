@@ -106,7 +106,13 @@ QDX_OGG_EXPORT qdx_ogg_decoder *qdx_ogg_create(void);
  * damaged input, and a sync buffer that cannot grow ends the source
  * (qdx_ogg_eof() reports 1). This holds with Tremor compiled from source with
  * the project's patches (the ARM, Windows and low-accuracy builds); Debian's
- * packaged Tremor crashes on most of its own allocation failures.
+ * packaged Tremor crashes on most of its own allocation failures. No call
+ * needs memory for the thread it runs on, also in a module loaded at run time
+ * and on threads started later, except on Windows beyond the process's first
+ * 64 thread-local slots: there a thread's first call may find none, and then
+ * changes nothing (an input function refuses with 1, the earlier input and
+ * ownership of a memory block staying as they were; qdx_ogg_replay() returns
+ * 1; a decoding call returns 0).
  */
 
 /*

@@ -40,6 +40,7 @@ void describe_mapped(qdx_ogg_source &s, const char *path) {
 extern "C" int32_t qdx_ogg_input_file_open(qdx_ogg_decoder *d, const char *path,
                                            uint32_t start, uint32_t length) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return FAILED;
     if (!path_fits(path) || !prepare_for_input(d)) return FAILED;
     if (!attach_read_file(d->source1, path, start, length)) return FAILED;
     return stream_start(*d);
@@ -50,6 +51,7 @@ extern "C" int32_t qdx_ogg_input_file_open2(qdx_ogg_decoder *d, const char *path
                                             const char *path2, uint32_t start2,
                                             uint32_t length2) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return FAILED;
     if (!path_fits(path1) || !path_fits(path2) || !prepare_for_input(d)) return FAILED;
     d->has_second = 1;
     d->source2.kind = SRC_FILE;
@@ -61,6 +63,7 @@ extern "C" int32_t qdx_ogg_input_file_open2(qdx_ogg_decoder *d, const char *path
 extern "C" int32_t qdx_ogg_input_file_map(qdx_ogg_decoder *d, const char *path,
                                           uint32_t start, uint32_t end) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return FAILED;
     if (!path_fits(path) || !prepare_for_input(d)) return FAILED;
     describe_mapped(d->source1, path);
     if (end == 0) end = query_file_size(path);
@@ -73,6 +76,7 @@ extern "C" int32_t qdx_ogg_input_file_map2(qdx_ogg_decoder *d, const char *path1
                                            const char *path2, uint32_t start2,
                                            uint32_t end2) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return FAILED;
     if (!path_fits(path1) || !path_fits(path2) || !prepare_for_input(d)) return FAILED;
     d->has_second = 1;
     describe_mapped(d->source1, path1);

@@ -22,6 +22,7 @@ void describe_memory(qdx_ogg_source &s, const void *data, uint32_t size, int32_t
 extern "C" int32_t qdx_ogg_input_memory(qdx_ogg_decoder *d, const void *data,
                                         uint32_t size, int32_t owns_data) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return 1;
     if (data == nullptr && size != 0) return 1;
     if (!prepare_for_input(d)) return 1;
     describe_memory(d->source1, data, size, owns_data);
@@ -32,6 +33,7 @@ extern "C" int32_t qdx_ogg_input_memory2(qdx_ogg_decoder *d, const void *data1,
                                          uint32_t size1, const void *data2,
                                          uint32_t size2, int32_t owns_data) {
     const serving_decoder serving(heap_of(d));
+    if (!serving.engaged()) return 1;
     if ((data1 == nullptr && size1 != 0) || (data2 == nullptr && size2 != 0)) return 1;
     if (!prepare_for_input(d)) return 1;
     d->has_second = 1;

@@ -84,6 +84,19 @@ std::uint32_t plat_file_size(plat_handle file);
 // Returns false when the file is not found.
 bool plat_find_file_size(const plat_wchar *path, std::uint32_t *size);
 
+// --- The thread's own word ------------------------------------------------
+
+// One pointer per thread, null until set: the decoder whose heap budget the
+// thread's codec allocations are charged to (core/heap_budget.h). Reading it
+// never allocates or fails, so the allocator may ask at any time. Setting it
+// allocates nothing on POSIX, where the word has a fixed place in each
+// thread's block (also in a module loaded at run time, and in threads started
+// after), so it always succeeds there; on Windows a slot beyond the first 64
+// is given memory at a thread's first set, which can fail (false, the word
+// unchanged). A thread that has set it once can always set it again.
+void *plat_thread_value();
+bool plat_set_thread_value(void *value);
+
 // --- Test seam -------------------------------------------------------------
 
 enum plat_op {
@@ -97,6 +110,7 @@ enum plat_op {
     PLAT_OP_VIEW,
     PLAT_OP_FILE_SIZE,
     PLAT_OP_FIND,
+    PLAT_OP_THREAD_VALUE,
     PLAT_OP_COUNT
 };
 

@@ -133,6 +133,22 @@ plat_handle open_read_only(const plat_wchar *path) {
 
 }  // namespace
 
+// Initial-exec: the word sits at a fixed offset in every thread's static
+// block, which the loader sets up when the module is loaded (refusing the
+// load if there is no room) and when a thread starts. The default model for
+// a module loaded at run time would take each thread's copy from malloc at
+// its first access and end the process when that fails.
+namespace {
+thread_local void *thread_word __attribute__((tls_model("initial-exec"))) = nullptr;
+}  // namespace
+
+void *plat_thread_value() { return thread_word; }
+
+bool plat_set_thread_value(void *value) {
+    thread_word = value;
+    return true;
+}
+
 void *plat_local_alloc(std::uint32_t, std::size_t bytes) {
     if (plat_fault_injected(PLAT_OP_ALLOC)) return nullptr;
     return std::malloc(bytes == 0 ? 1 : bytes);

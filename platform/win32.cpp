@@ -39,6 +39,27 @@ plat_handle open_existing(const plat_wchar *path, std::uint32_t access, std::uin
 
 }  // namespace
 
+// A TLS index of the system's, taken once per process: MinGW's thread_local
+// is emulated with blocks from malloc and aborts when one cannot be had.
+// Reading a slot never fails; a thread's first set of a slot beyond the
+// first 64 needs memory and may be refused.
+namespace {
+DWORD thread_slot() {
+    static const DWORD slot = TlsAlloc();
+    return slot;
+}
+}  // namespace
+
+void *plat_thread_value() {
+    const DWORD slot = thread_slot();
+    return slot == TLS_OUT_OF_INDEXES ? nullptr : TlsGetValue(slot);
+}
+
+bool plat_set_thread_value(void *value) {
+    const DWORD slot = thread_slot();
+    return slot != TLS_OUT_OF_INDEXES && TlsSetValue(slot, value) != 0;
+}
+
 void *plat_local_alloc(std::uint32_t flags, std::size_t bytes) {
     if (plat_fault_injected(PLAT_OP_ALLOC)) return nullptr;
     return LocalAlloc(flags, bytes);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/decoder.h"
+#include "support/fault_plan.h"
 #include "support/host_loop.h"
 #include "support/resource_watch.h"
 #include "support/source_kinds.h"
@@ -32,8 +33,8 @@ enum class step { create, attach, decode, suspend, resume, retry_resume, replay,
 
 const char *const step_names[] = {"create", "attach",       "decode", "suspend",
                                   "resume", "retry resume", "replay", "free"};
-const char *const op_names[] = {"alloc", "to_wide", "open", "open_for_mapping", "seek",
-                                "read",  "mapping", "view", "file_size",        "find"};
+const char *const op_names[] = {"alloc", "to_wide", "open",      "open_for_mapping", "seek",        "read",
+                                "mapping", "view",  "file_size", "find",             "thread_value"};
 
 // The platform hook: counts calls by operation and fails one of them, or for
 // a read lets fewer bytes through. Records the step the failure came in.
@@ -293,6 +294,8 @@ protected:
 TEST_P(every_fault, EachCallOfEachOperationFailingIsAnsweredAndLeavesNothingBehind) {
     int sessions = 0;
     for (int op = 0; op < PLAT_OP_COUNT; ++op) {
+        // Asked once per call into the codec; thread_word_refused covers it.
+        if (op == PLAT_OP_THREAD_VALUE) continue;
         for (int call = 0; call < clean_calls[op]; ++call) {
             SCOPED_TRACE(std::string(op_names[op]) + " call " + std::to_string(call));
             run_with(injection{static_cast<plat_op>(op), call, 0});
@@ -330,6 +333,38 @@ INSTANTIATE_TEST_SUITE_P(, every_fault,
 INSTANTIATE_TEST_SUITE_P(, every_short_read,
                          ::testing::Combine(::testing::Values(source_kind::read_file), ::testing::Bool()),
                          kind_name);
+
+// --- A thread's word that cannot be set ----------------------------------------
+
+// Where a thread cannot name the decoder it serves, its codec blocks would go
+// uncounted, so the call changes nothing: an input is refused, leaving the
+// earlier one attached; a decoding call returns 0 and the next one goes on
+// where the stream was; a replay returns 1 and leaves the decoder as it was.
+TEST(thread_word_refused, EachCallChangesNothingAndTheNextOneGoesOn) {
+    const bytes clean_pcm = reference_pcm("mono44.ogg");
+    decoder_ptr d = new_decoder();
+    ASSERT_EQ(attach_one(d.get(), source_kind::memory, first_file()), 0);
+    {
+        fault_plan refused;
+        refused.fail(PLAT_OP_THREAD_VALUE);
+        EXPECT_EQ(attach_one(d.get(), source_kind::read_file, second_file()), 1);
+        EXPECT_EQ(d->source1.kind, SRC_MEMORY) << "the earlier input was let go";
+        std::uint8_t buffer[4096 + QDX_OGG_MAX_OVERRUN];
+        EXPECT_EQ(qdx_ogg_process_frame(d.get(), buffer, 4096), 0);
+        EXPECT_EQ(refused.calls(PLAT_OP_THREAD_VALUE), 2);
+    }
+    bytes heard;
+    std::string fault;
+    decode_rest(d.get(), &heard, &fault);
+    EXPECT_EQ(fault, "");
+    EXPECT_EQ(heard, clean_pcm);
+    {
+        fault_plan refused;
+        refused.fail(PLAT_OP_THREAD_VALUE);
+        EXPECT_EQ(qdx_ogg_replay(d.get()), 1);
+    }
+    EXPECT_EQ(qdx_ogg_eof(d.get()), 1) << "the refused replay started the stream again";
+}
 
 // --- Files changed while suspended -------------------------------------------
 

@@ -218,7 +218,11 @@ TEST_F(Win32Backend, FaultSeamFailsEachOperation) {
         EXPECT_EQ(plat_map_view(mapping, PLAT_FILE_MAP_READ), nullptr);
         EXPECT_EQ(plat_file_size(file), FAILED);
         EXPECT_FALSE(plat_find_file_size(path(L"data.bin").c_str(), &size));
-        for (int op = 0; op < PLAT_OP_COUNT; ++op) EXPECT_EQ(plan.calls(static_cast<plat_op>(op)), 1) << op;
+        for (int op = 0; op < PLAT_OP_COUNT; ++op) {
+            // The thread's word is asked by the heap accounting, not here.
+            if (op == PLAT_OP_THREAD_VALUE) continue;
+            EXPECT_EQ(plan.calls(static_cast<plat_op>(op)), 1) << op;
+        }
     }
     // Without the plan the same handles work again; nothing was consumed.
     EXPECT_EQ(plat_read_file(file, chunk, sizeof chunk), sizeof chunk);
