@@ -4,7 +4,13 @@
 # (core/heap_budget.h) and a block beyond it is refused, which the patched
 # Tremor answers with a refused stream or a dropped packet. Packaged
 # libraries allocate on their own and are not counted.
-set(VELMORA_DECODER_HEAP_BUDGET 16777216 CACHE STRING
+#
+# The default, 48 MiB, holds the largest decoder the format and the setup
+# check allow: up to about 19 MB of setup tables at their peak (the codebook
+# and look-up limits, core/setup_limits.h), Tremor's synthesis buffers and a
+# block's storage for 255 channels of 8192-sample blocks (2 x 8.4 MB), and
+# libogg's buffers, with room to spare for their packets.
+set(VELMORA_DECODER_HEAP_BUDGET 50331648 CACHE STRING
     "Bytes that libogg and Tremor, compiled from source, may hold for one decoder")
 if(NOT VELMORA_DECODER_HEAP_BUDGET MATCHES "^[1-9][0-9]*$")
   message(FATAL_ERROR "VELMORA_DECODER_HEAP_BUDGET must be a number of bytes, not '${VELMORA_DECODER_HEAP_BUDGET}'")

@@ -2,6 +2,7 @@
 
 #include "core/comment_skip.h"
 #include "core/decoder.h"
+#include "core/decoding_reserve.h"
 #include "core/packet_limit.h"
 #include "core/setup_check.h"
 #include "input/refill.h"
@@ -85,6 +86,7 @@ std::int32_t stream_start(qdx_ogg_decoder &d) {
     // A synthesis state that could not be set up must never be decoded from.
     if (vorbis_synthesis_init(&d.dsp, &d.info) != 0) return FAILED;
     if (vorbis_block_init(&d.dsp, &d.block) != 0) return FAILED;
+    if (!decoding_fits_budget(d)) return FAILED;
     describe_output(d);
     d.headers_ready = 1;
     d.pcm_pending = 0;

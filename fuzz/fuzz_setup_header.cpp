@@ -39,7 +39,7 @@ constexpr std::size_t STACK_KIB = 128;
 #endif
 
 // What a decoder may hold, in MiB. The patched Tremor and libogg keep to
-// the heap budget per decoder (VELMORA_DECODER_HEAP_BUDGET, 16 MiB unless
+// the heap budget per decoder (VELMORA_DECODER_HEAP_BUDGET, 48 MiB unless
 // the build says otherwise); outside it lie the record, the sync layer's
 // chunks, the stream layer's copy of the setup header (at most 512 KiB, a
 // page and libogg's growth) and this target's output buffer: 4 MiB for

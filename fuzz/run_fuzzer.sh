@@ -26,12 +26,12 @@ if [ "$name" = fuzz_setup_header ]; then
     if [ -z "$(ls -A "$corpus")" ]; then
         for i in $(seq 1 16); do head -c $((128 * i)) /dev/urandom >"$corpus/random-$i"; done
     fi
-    # A decoder may hold 16 MiB (the heap budget) plus its own share, which
+    # A decoder may hold 48 MiB (the heap budget) plus its own share, which
     # the target checks itself at every allocation; no single allocation may
     # pass the budget. The process's own overhead under AddressSanitizer
     # (shadow, quarantine, corpus) is several hundred MB on top.
     exec "$build/fuzz/$name" "$corpus" -max_total_time="$seconds" -max_len=4096 \
-        -timeout=10 -malloc_limit_mb=16 -rss_limit_mb=1024 -print_final_stats=1 \
+        -timeout=10 -malloc_limit_mb=48 -rss_limit_mb=1024 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "$@"
 fi
 

@@ -16,6 +16,7 @@
 
 #include "core/codec_state.h"
 #include "core/decoder.h"
+#include "core/decoding_reserve.h"
 #include "support/bit_writer.h"
 #include "support/host_loop.h"
 #include "support/ogg_pages.h"
@@ -173,6 +174,37 @@ TEST(decoder_heap_budget, AStreamDecodesWithinExactlyItsPeak) {
     const charged_decode short_by_one = decode_charged(ogg, free_run.peak - 1);
     EXPECT_NE(short_by_one.heard.pcm, reference_pcm("six48.ogg"));
     EXPECT_EQ(short_by_one.left, 0u);
+}
+
+// The widest legal stream, 255 channels of 8192-sample long blocks, decodes
+// whole with the default budget: its synthesis buffers and a block's storage
+// take 2 x 8.4 MB.
+TEST(decoder_heap_budget, TheWidestLegalStreamDecodesWithTheDefaultBudget) {
+    const bytes ogg = read_bytes(fixture_path("wide255.ogg"));
+    const charged_decode run = decode_charged(ogg, DECODER_HEAP_BUDGET);
+    EXPECT_EQ(run.heard.pcm, reference_pcm("wide255.ogg"));
+    EXPECT_EQ(run.left, 0u);
+}
+
+// A budget that holds the start but not a long block's storage beside it
+// would drop every long block: the stream is refused at start instead, and
+// one that holds both starts.
+TEST(decoder_heap_budget, AStreamWhoseBlocksCannotFitIsRefusedAtStart) {
+    SKIP_WITHOUT_THE_BUDGET();
+    const bytes ogg = read_bytes(fixture_path("wide255.ogg"));
+    decoder_ptr d = new_decoder();
+    ASSERT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), static_cast<std::uint32_t>(ogg.size()), 0), 0);
+    const std::size_t needed = d->heap.in_use + long_block_storage(*d);
+    for (const std::size_t limit : {std::size_t{16} << 20, needed - 1}) {
+        SCOPED_TRACE("budget " + std::to_string(limit));
+        EXPECT_EQ(decode_charged(ogg, limit).heard.pcm, bytes{});
+        d->heap.limit = limit;
+        qdx_ogg_replay(d.get());
+        EXPECT_EQ(qdx_ogg_eof(d.get()), 1) << "started, to play nothing";
+    }
+    d->heap.limit = needed;
+    EXPECT_EQ(qdx_ogg_replay(d.get()), 0);
+    EXPECT_EQ(qdx_ogg_eof(d.get()), 0);
 }
 
 // Decoders on parallel threads are charged what each is charged alone.
