@@ -3,6 +3,7 @@
 #include "core/comment_skip.h"
 #include "core/decoder.h"
 #include "core/decoding_reserve.h"
+#include "core/header_search.h"
 #include "core/packet_limit.h"
 #include "core/setup_check.h"
 #include "input/refill.h"
@@ -34,11 +35,13 @@ bool take_header(qdx_ogg_decoder &d, const comment_skip &skip, int headers_read)
     return vorbis_synthesis_headerin(&d.info, &d.comment, &d.packet) >= 0;
 }
 
-// The comment and setup headers, over as many pages and chunks as they take;
-// the first page may carry the start of them. Packets after the setup header
+// The comment and setup headers, over as many pages and chunks as they take
+// and with bounded work between them (header_search.h); the first page may
+// carry the start of them. Packets after the setup header
 // stay in the stream layer for decoding.
 bool read_comment_and_setup(qdx_ogg_decoder &d) {
     comment_skip skip;
+    header_search search;
     follow_first_page(skip, d.page);
     int headers_read = 0;
     for (;;) {
@@ -52,9 +55,9 @@ bool read_comment_and_setup(qdx_ogg_decoder &d) {
         if (headers_read == 2) return true;
         if (skip.layout.malformed()) return false;  // refused, however it goes on
         if (gathered_packet_bytes(d) > SETUP_HEADER_LIMIT) return false;
-        int got_page = ogg_sync_pageout(&d.sync, &d.page);
-        if (got_page < 0) continue;  // bytes skipped to regain sync
-        if (got_page == 0) {
+        const page_search found = next_header_page(d.sync, d.page, search);
+        if (found == page_search::gave_up) return false;
+        if (found == page_search::need_data) {
             if (refill(d) == 0) return false;  // the source ended first
             continue;
         }

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "core/decoder.h"
+#include "core/header_search.h"
 #include "core_helpers.h"
 #include "support/host_loop.h"
+#include "support/ogg_pages.h"
 #include "support/resource_watch.h"
 
 namespace {
@@ -177,6 +179,60 @@ TEST(HeaderReading, HeadersAcrossPagesAndChunks) {
     EXPECT_EQ(d->source1.position, 13 * 8192u);
     EXPECT_EQ(qdx_ogg_pcm_format(d.get())->nChannels, 2);
     EXPECT_EQ(qdx_ogg_pcm_format(d.get())->nSamplesPerSec, 44100u);
+}
+
+// --- Junk between the header pages ------------------------------------------
+
+// stereo44.ogg with what is given between its first page and the rest.
+std::vector<std::uint8_t> stereo44_with_junk(const std::vector<std::uint8_t> &junk) {
+    const std::vector<std::uint8_t> ogg = read_bytes(fixture_path("stereo44.ogg"));
+    const std::size_t first_page = pages_of(ogg).front().size();
+    std::vector<std::uint8_t> out(ogg.begin(), ogg.begin() + static_cast<long>(first_page));
+    out.insert(out.end(), junk.begin(), junk.end());
+    out.insert(out.end(), ogg.begin() + static_cast<long>(first_page), ogg.end());
+    return out;
+}
+
+// The capture pattern every 7 bytes, 0xFF between: each one claims 255
+// segments of mostly 255 bytes, a false page of about 41 KB to checksum for
+// every 7 bytes passed over.
+std::vector<std::uint8_t> recurring_capture_patterns(std::size_t size) {
+    std::vector<std::uint8_t> junk(size, 0xFF);
+    for (std::size_t at = 0; at + 4 <= size; at += 7) std::memcpy(&junk[at], "OggS", 4);
+    return junk;
+}
+
+// A refusal comes after a bounded stretch of junk has been read: not the
+// whole of it, as when every false page was checksummed.
+TEST(HeaderSearch, RecurringCapturePatternsAreRefusedAfterBoundedWork) {
+    const std::vector<std::uint8_t> ogg = stereo44_with_junk(recurring_capture_patterns(4u << 20));
+    decoder_handle d = new_decoder();
+    EXPECT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0), 1);
+    EXPECT_LT(d->source1.position, 256u * 1024) << "false pages checksummed past the cap";
+}
+
+TEST(HeaderSearch, JunkWithoutPagesIsRefusedPastTheSkipCap) {
+    const std::vector<std::uint8_t> ogg = stereo44_with_junk(std::vector<std::uint8_t>(2u << 20, 0xFF));
+    decoder_handle d = new_decoder();
+    EXPECT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0), 1);
+    EXPECT_LE(d->source1.position, HEADER_SKIP_LIMIT + 3 * 8192);
+}
+
+// What damage leaves in real files stays within both caps: a stretch of
+// noise and damaged copies of the largest header page, then the headers
+// decode as if nothing were there.
+TEST(HeaderSearch, DamageOfRealFilesIsPassedOver) {
+    const std::vector<std::uint8_t> clean = read_bytes(fixture_path("stereo44.ogg"));
+    std::vector<std::uint8_t> junk(256 * 1024);
+    std::uint32_t state = 12345;
+    for (std::uint8_t &byte : junk) byte = static_cast<std::uint8_t>((state = state * 1103515245 + 12345) >> 24);
+    std::vector<std::uint8_t> damaged = pages_of(clean).at(1);
+    damaged[damaged.size() / 2] ^= 0x40;
+    for (int copy = 0; copy < 32; ++copy) junk.insert(junk.end(), damaged.begin(), damaged.end());
+    const std::vector<std::uint8_t> ogg = stereo44_with_junk(junk);
+    decoder_handle d = new_decoder();
+    ASSERT_EQ(qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0), 0);
+    EXPECT_EQ(decode_to_end(d.get(), fixed_length(4096)).pcm, reference_for(fixture_path("stereo44.ogg")).pcm);
 }
 
 }  // namespace
