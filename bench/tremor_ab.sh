@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What Tremor's speed patches (cmake/tremor-patches/0020 and up) save, in
+# What Tremor's speed patches (cmake/tremor-patches/0020 to 0037) save, in
 # instructions: for each benchmark input, ov_read with the build's Tremor
 # against ov_read with the reference Tremor (same source and configuration
 # without those patches), and Velmora (velmora_bench over the build's

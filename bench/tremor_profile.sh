@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Where an ov_read decode goes, per Tremor function, before and after the
-# speed patches (cmake/tremor-patches/0020 and up): the reference Tremor and
+# speed patches (cmake/tremor-patches/0020 to 0037): the reference Tremor and
 # the build's, in one program (tremor_ab), counted under qemu-arm with
 # bench/arm/qemu_module_icount.c for an ARM cross build, under callgrind
 # for a native one. Counts are of the whole run (start-up included).

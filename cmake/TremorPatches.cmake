@@ -4,20 +4,43 @@
 #
 # velmora_patch_tremor(SOURCE_DIR PATCHED_DIR [REFERENCE]) leaves in
 # PATCHED_DIR the tree's top-level sources with every patch applied. With
-# REFERENCE the speed patches (numbered 0020 and up, which must not change
-# one output bit) are left out: that tree is the reference the tests hold the
-# sped-up Tremor to. The copy is made afresh
+# REFERENCE the speed patches (those whose header says "Speed only.": they
+# must not change one output bit) are left out: that tree is the reference
+# the tests hold the sped-up Tremor to, mended as the library's is. The copy is made afresh
 # whenever the tree's files or the patches differ from those it was made
 # from (a fingerprint of both is kept beside it), so reconfiguring is
 # idempotent and a changed patch or tree is never applied on top of an old
 # copy. A patch that does not apply exactly stops the configuration.
 set(velmora_tremor_patch_dir ${CMAKE_CURRENT_LIST_DIR}/tremor-patches)
 
+# Whether a patch's header (its text before the first diff) says it only
+# speeds Tremor up.
+function(velmora_patch_is_speed_only patch result)
+  file(STRINGS ${patch} lines)
+  set(${result} FALSE PARENT_SCOPE)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^(diff |--- )")
+      return()
+    endif()
+    if(line MATCHES "(^|[ .])Speed only\\.")
+      set(${result} TRUE PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+endfunction()
+
 function(velmora_patch_tremor source_dir patched_dir)
   file(GLOB patches CONFIGURE_DEPENDS ${velmora_tremor_patch_dir}/*.patch)
   list(SORT patches)
   if(ARGV2 STREQUAL "REFERENCE")
-    list(FILTER patches EXCLUDE REGEX "/(00[2-9][0-9]|0[1-9][0-9][0-9])-[^/]*$")
+    set(mending "")
+    foreach(patch ${patches})
+      velmora_patch_is_speed_only(${patch} speed_only)
+      if(NOT speed_only)
+        list(APPEND mending ${patch})
+      endif()
+    endforeach()
+    set(patches ${mending})
   endif()
   file(GLOB tree_files ${source_dir}/*.c ${source_dir}/*.h)
   list(SORT tree_files)

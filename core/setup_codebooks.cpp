@@ -1,5 +1,6 @@
 #include "core/setup_codebooks.h"
 
+#include "core/book_points.h"
 #include "core/setup_limits.h"
 #include "core/tremor_quantvals.h"
 
@@ -54,9 +55,17 @@ bool read_values(setup_bits &b, const book_shape &book, codebook_tally &tally) {
     if (book.dimensions == 0) return false;
     tally.values += book.entries * book.dimensions;  // what synthesis expands the book to
     if (!tally.within_budget()) return false;
-    b.skip(2 * FLOAT_BITS);  // the minimum and the delta
+    book_values points;
+    points.minimum = static_cast<unsigned long>(b.read(FLOAT_BITS / 2)) |
+                     static_cast<unsigned long>(b.read(FLOAT_BITS / 2)) << FLOAT_BITS / 2;
+    points.delta = static_cast<unsigned long>(b.read(FLOAT_BITS / 2)) |
+                   static_cast<unsigned long>(b.read(FLOAT_BITS / 2)) << FLOAT_BITS / 2;
     const long value_bits = b.read(4) + 1;
-    b.read(1);  // the sequence flag
+    points.value_bits = value_bits;
+    points.sequence = b.read(1) == 1;
+    points.dimensions = book.dimensions;
+    // Tremor builds values only for books with codewords.
+    if (b.ran_out() || (book.used_entries > 0 && !book_points_within_range(points))) return false;
     long values = book.entries * book.dimensions;
     if (book.lookup_type == 1) {
         values = lookup1_values(book.entries, book.dimensions);

@@ -8,7 +8,8 @@
 
 // Reads every codebook into shape. False when the walk cannot follow them as
 // Tremor does (the header runs out or is malformed), when a value-mapped
-// book has dimension 0 (Tremor divides by it), when Tremor would count a
+// book has dimension 0 (Tremor divides by it) or exponents that would put a
+// shift count of Tremor's beyond 31 (book_points.h), when Tremor would count a
 // lookup type 1 book's values wrongly (tremor_quantvals.h) and so read the
 // rest of the header from the wrong bit, or when the books together declare
 // more entries or values than the budget (setup_limits.h).

@@ -35,6 +35,16 @@ constexpr std::uint64_t SORT_STACK_LIMIT = 98304;  // bytes
 // code 32 (512 bytes).
 constexpr std::uint64_t RESIDUE0_STACK_LIMIT = 8192;  // bytes
 
+// A value-mapped codebook's binary point, the point of its largest value:
+// Tremor shifts each decoded value by a residue's point (-8) or floor 0's
+// (-24) less the book's, and each stored value down to the book's point
+// from its own. Beyond these, a count reaches 32, which C leaves undefined
+// (book_points.h). Real books have points from -32 to -15, their values
+// within 5 of them (libvorbis, the floor 0 vector).
+constexpr long BOOK_POINT_LOWEST = -8 - 31;
+constexpr long BOOK_POINT_HIGHEST = -24 + 31;
+constexpr long BOOK_POINT_SPAN = 31;
+
 // Floor 0: Tremor divides its amplitude by (1 << bits) - 1, which wraps to 0
 // for 32 bits; its tables divide by the bark scale of half the rate, which
 // is 0 below 2 Hz; and it computes 0x10000 x bark in an int, which

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/setup_check.h"
+#include "core/setup_limits.h"
 #include "support/bit_writer.h"
 #include "support/ogg_pages.h"
 #include "support/source_kinds.h"
@@ -76,6 +77,16 @@ book_writer ordered_book(std::uint32_t entries, std::uint32_t length) {
     };
 }
 
+// Ordered lengths of 13 and 14 bits, as many of each as make a complete code
+// of `entries` codewords (8,192 to 16,384).
+book_writer complete_book(std::uint32_t entries) {
+    return [=](bit_writer &w) {
+        const std::uint32_t short_ones = (1u << 14) - entries;
+        w.put(CODEBOOK_SYNC, 24).put(1, 16).put(entries, 24).put(1, 1).put(13 - 1, 5);
+        w.put(short_ones, bit_width(entries)).put(entries - short_ones, bit_width(entries - short_ones)).put(0, 4);
+    };
+}
+
 // A floor 1 with no posts but its two ends.
 void empty_floor1(bit_writer &w) { w.put(1, 16).put(0, 5).put(0, 2).put(8, 4); }
 
@@ -91,9 +102,12 @@ struct setup_plan {
     std::uint32_t classes = 1;
     std::uint32_t submaps = 1;
     std::uint32_t modes = 1;
+    std::uint32_t residue_type = 1;
+    std::uint32_t partition_size = 64;
+    int stage_book = -1;  // the first class's first stage, if any
 };
 
-// One residue (type 1, coding nothing), one mapping, modes alike.
+// One residue (coding nothing), one mapping, modes alike.
 std::vector<std::uint8_t> setup_header(const setup_plan &plan) {
     constexpr int CHANNELS = 2;
     bit_writer w;
@@ -102,8 +116,10 @@ std::vector<std::uint8_t> setup_header(const setup_plan &plan) {
     w.put(0, 6).put(0, 16);  // one time slot, of type 0
     w.put(0, 6);
     plan.floor(w);
-    w.put(0, 6).put(1, 16).put(0, 24).put(0, 24).put(63, 24).put(plan.classes - 1, 6).put(plan.class_book, 8);
-    for (std::uint32_t c = 0; c < plan.classes; ++c) w.put(0, 3).put(0, 1);
+    w.put(0, 6).put(plan.residue_type, 16).put(0, 24).put(0, 24).put(plan.partition_size - 1, 24);
+    w.put(plan.classes - 1, 6).put(plan.class_book, 8);
+    for (std::uint32_t c = 0; c < plan.classes; ++c) w.put(c == 0 && plan.stage_book >= 0, 3).put(0, 1);
+    if (plan.stage_book >= 0) w.put(static_cast<std::uint32_t>(plan.stage_book), 8);
     w.put(0, 6).put(0, 16);
     if (plan.submaps > 1) w.put(1, 1).put(plan.submaps - 1, 4);
     else w.put(0, 1);
@@ -131,6 +147,26 @@ protected:
         return qdx_ogg_input_memory(d.get(), stream.data(), static_cast<std::uint32_t>(stream.size()), 0);
     }
     std::int32_t started(const setup_plan &plan) const { return started({comment, setup_header(plan)}); }
+
+    // What the setup check works out that the plan's setup costs Tremor.
+    setup_costs costs_of(const setup_plan &plan) const {
+        bytes first = packets_on(pages[0])[0];
+        ogg_packet identification = {};
+        identification.packet = first.data();
+        identification.bytes = static_cast<long>(first.size());
+        identification.b_o_s = 1;
+        vorbis_info info;
+        vorbis_info_init(&info);
+        EXPECT_EQ(vorbis_synthesis_headerin(&info, nullptr, &identification), 0);
+        bytes header = setup_header(plan);
+        ogg_packet packet = {};
+        packet.packet = header.data();
+        packet.bytes = static_cast<long>(header.size());
+        setup_costs costs;
+        EXPECT_TRUE(measure_setup(packet, info, costs));
+        vorbis_info_clear(&info);
+        return costs;
+    }
 };
 
 struct hostile_case {
@@ -180,6 +216,61 @@ TEST_P(hostile_setups, AreRefusedWhereTheHarmlessOneStarts) {
 
 INSTANTIATE_TEST_SUITE_P(, hostile_setups, ::testing::ValuesIn(hostile_cases()),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The limits that Debian's packaged Tremor has no other bound for, each met
+// by a setup just within it, which starts, and one just past it, which is
+// refused: a far-off case passes however wrongly a limit is counted.
+
+// A stack array of a pointer and an int per used entry of a book.
+TEST_F(setup_headers, SortStackJustWithinAndJustPast) {
+    const std::uint32_t most = static_cast<std::uint32_t>(SORT_STACK_LIMIT / (sizeof(void *) + sizeof(int)));
+    EXPECT_EQ(started({{complete_book(most), small_book()}, empty_floor1, 1}), 0);
+    EXPECT_EQ(started({{complete_book(most + 1), small_book()}, empty_floor1, 1}), 1);
+}
+
+// A residue 0 partition decoded through stack arrays of a long and a pointer
+// per codeword: partition size / book dimensions of them.
+TEST_F(setup_headers, Residue0ScratchJustWithinAndJustPast) {
+    const std::uint32_t most = static_cast<std::uint32_t>(RESIDUE0_STACK_LIMIT / (sizeof(long) + sizeof(void *)));
+    for (std::uint32_t dimensions : {1u, 4u}) {
+        auto plan = [&](std::uint32_t codewords) {
+            setup_plan p{{small_book(), listed_book(dimensions, 2, 2, 2, 2 * dimensions)}, empty_floor1};
+            p.residue_type = 0;
+            p.partition_size = codewords * dimensions;
+            p.stage_book = 1;
+            return p;
+        };
+        EXPECT_EQ(started(plan(most)), 0) << dimensions << " dimensions";
+        EXPECT_EQ(started(plan(most + 1)), 1) << dimensions << " dimensions";
+    }
+}
+
+// The look-ups Tremor builds for every mode, once per submap: among them a
+// residue's decode map, a pointer and a block of the class book's
+// dimensions in ints for every class word. 16 submaps, 8 classes and a
+// class book of 2 dimensions (64 class words); as many modes as fit, then
+// one more.
+TEST_F(setup_headers, LookupsForEveryModeAndSubmapJustWithinAndJustPast) {
+    constexpr std::uint32_t CLASS_WORDS = 64, SUBMAPS = 16;
+    auto plan = [&](std::uint32_t modes) {
+        return setup_plan{{listed_book(2, CLASS_WORDS, 2), small_book()}, empty_floor1, 0, 8, SUBMAPS, modes};
+    };
+    // What Tremor allocates for one mode's decode maps, less the allocator's
+    // bookkeeping: every mode and submap must count at least that.
+    const std::uint64_t decode_maps = SUBMAPS * CLASS_WORDS * (sizeof(void *) + 2 * sizeof(int));
+    std::uint32_t fit = 0;
+    std::uint64_t before = costs_of(plan(1)).lookup_heap - decode_maps;
+    for (std::uint32_t modes = 1; modes <= 64; ++modes) {
+        const std::uint64_t heap = costs_of(plan(modes)).lookup_heap;
+        ASSERT_GE(heap - before, decode_maps) << "mode " << modes << " is not counted whole";
+        before = heap;
+        if (heap <= LOOKUP_HEAP_LIMIT) fit = modes;
+    }
+    ASSERT_GT(fit, 1u);
+    ASSERT_LT(fit, 64u);
+    EXPECT_EQ(started(plan(fit)), 0);
+    EXPECT_EQ(started(plan(fit + 1)), 1);
+}
 
 // Tremor would unpack a second comment header in the setup header's place,
 // leaking the first.

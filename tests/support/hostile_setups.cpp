@@ -239,6 +239,28 @@ hostile_setup type_1_book_of_64_dimensions() {
     throw std::runtime_error("stereo44.ogg has no lookup type 1 codebook");
 }
 
+hostile_setup value_book_of_0_dimensions() {
+    const split_stream split(stereo44());
+    packet_bits setup(split.setup);
+    for (const codebook_at &book : layout_of(setup).books) {
+        if (book.lookup_type != 1) continue;
+        packet_bits replacement(bytes{});
+        replacement.append(24, 0x564342);
+        replacement.append(16, 0);  // dimensions
+        replacement.append(24, 1);  // entries
+        replacement.append(2, 0);   // unordered, none unused
+        replacement.append(5, 0);   // of length 1
+        replacement.append(4, 1);   // lookup type 1: its value count divides by the dimensions
+        replacement.append(32, 0x80000000u | 788u << 21 | 1u);  // minimum -1
+        replacement.append(32, 788u << 21 | 1u);                // delta 1
+        replacement.append(4, 7);   // 8-bit values
+        replacement.append(1, 0);   // not a sequence, and no values
+        setup.replace(book.begin, book.end, replacement);
+        return {"value_book_of_0_dimensions", split.with_setup(setup.packet())};
+    }
+    throw std::runtime_error("stereo44.ogg has no lookup type 1 codebook");
+}
+
 hostile_setup floor_0_amplitude_of_32_bits() {
     return {"floor_0_amplitude_of_32_bits", with_floor_0_field(floor_0_vector(), 8 + 16 + 16, 6, 32)};
 }
@@ -266,7 +288,8 @@ hostile_setup comment_header_twice() {
 }
 
 std::vector<hostile_setup> hostile_setups() {
-    std::vector<hostile_setup> all = {type_1_book_of_64_dimensions(), floor_0_amplitude_of_32_bits(),
+    std::vector<hostile_setup> all = {type_1_book_of_64_dimensions(), value_book_of_0_dimensions(),
+                                      floor_0_amplitude_of_32_bits(),
                                       floor_0_rate_of_1(), residue_0_partitions_of_4096(),
                                       comment_header_twice()};
     std::vector<hostile_setup> present;

@@ -26,6 +26,10 @@ struct hostile_setup {
 // count reads.
 hostile_setup type_1_book_of_64_dimensions();
 
+// stereo44.ogg with its first lookup type 1 codebook replaced by one of no
+// dimensions, whose value count and vectors Tremor would divide by them.
+hostile_setup value_book_of_0_dimensions();
+
 // ../shared/testdata's floor 0 vector with every floor's amplitude field 32
 // bits wide.
 hostile_setup floor_0_amplitude_of_32_bits();
