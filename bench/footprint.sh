@@ -30,7 +30,7 @@ measure() {
     echo "$target: build type $(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")"
     echo "$target: Velmora.ovl $(stat -c %s "$module") bytes, stripped $(stat -c %s "$build/Velmora.stripped")"
     echo "$target: needs ${needed}"
-    echo "$target: oldest glibc ${floor#GLIBC_}, for $("${tools}objdump" -T "$module" | grep "$floor " | awk '{print $NF}' | tr '\n' ' ')"
+    echo "$target: oldest glibc ${floor#GLIBC_}, for $("${tools}objdump" -T "$module" | grep -F "($floor)" | awk '{print $NF}' | tr '\n' ' ')"
     for fixture in mono44 stereo44 six48; do
         echo "$target: $fixture.ogg $("${run[@]}" "$build/bench/velmora_heap_peak" "$root/fixtures/$fixture.ogg")"
     done
