@@ -2,10 +2,11 @@
 # What the default build of each target costs a device: the module's size
 # as built and stripped (what `cmake --install --strip` installs), the
 # libraries it needs, the oldest glibc it loads with (the newest symbol
-# version it references), and the peak heap of a whole C host process that
-# decodes each fixture through it (bench/heap_peak.c; under qemu-arm for
-# ARM). Each target is configured as a user would, with no build type and
-# no option (Release), in build/footprint-TARGET.
+# version it references), the peak heap of a whole C host process that
+# decodes each fixture through it (bench/heap_peak.c), and the most its
+# decoder's budget is charged (bench/charged_peak.cpp); under qemu-arm for
+# ARM. Each target is configured as a user would, with no build type and no
+# option (Release), in build/footprint-TARGET.
 #
 #   bench/footprint.sh [native] [arm]       (default: both)
 set -euo pipefail
@@ -21,7 +22,7 @@ measure() {
         toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabihf.cmake")
     fi
     cmake -S "$root" -B "$build" "${toolchain[@]}" -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF >/dev/null
-    cmake --build "$build" -j2 --target velmora_module velmora_heap_peak >/dev/null
+    cmake --build "$build" -j2 --target velmora_module velmora_heap_peak velmora_charged_peak >/dev/null
     local module="$build/Velmora.ovl"
     "${tools}strip" -o "$build/Velmora.stripped" "$module"
     local needed floor
@@ -32,7 +33,8 @@ measure() {
     echo "$target: needs ${needed}"
     echo "$target: oldest glibc ${floor#GLIBC_}, for $("${tools}objdump" -T "$module" | grep -F "($floor)" | awk '{print $NF}' | tr '\n' ' ')"
     for fixture in mono44 stereo44 six48; do
-        echo "$target: $fixture.ogg $("${run[@]}" "$build/bench/velmora_heap_peak" "$root/fixtures/$fixture.ogg")"
+        echo "$target: $fixture.ogg $("${run[@]}" "$build/bench/velmora_heap_peak" "$root/fixtures/$fixture.ogg")" \
+             "$("${run[@]}" "$build/bench/velmora_charged_peak" "$root/fixtures/$fixture.ogg" | sed 's/.* //')"
     done
 }
 
