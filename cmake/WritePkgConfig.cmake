@@ -32,6 +32,7 @@ get_filename_component(installed_libdir "${installed_libdir}" ABSOLUTE)
 set(pc_destination "${installed_libdir}/pkgconfig")
 
 file(RELATIVE_PATH prefix_from_pc "${pc_destination}" "${CMAKE_INSTALL_PREFIX}")
+string(REGEX REPLACE "/$" "" prefix_from_pc "${prefix_from_pc}")
 set(velmora_pc_prefix "\${pcfiledir}/${prefix_from_pc}")
 velmora_pc_dir("${velmora_pc_libdir}" velmora_pc_libdir_value)
 velmora_pc_dir("${velmora_pc_includedir}" velmora_pc_includedir_value)
