@@ -22,6 +22,7 @@ set(velmora_codec_heap_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(velmora_codec_heap STATIC
   ${PROJECT_SOURCE_DIR}/core/codec_allocator.cpp
   ${PROJECT_SOURCE_DIR}/core/heap_budget.cpp
+  ${PROJECT_SOURCE_DIR}/core/ogg_allocator.cpp
   ${PROJECT_SOURCE_DIR}/platform/fault.cpp
   ${PROJECT_SOURCE_DIR}/${VELMORA_PLATFORM_BACKEND})
 target_include_directories(velmora_codec_heap PUBLIC ${PROJECT_SOURCE_DIR})
@@ -32,8 +33,13 @@ target_compile_options(velmora_codec_heap PRIVATE -fno-exceptions -fno-rtti -fvi
 # allocator (core/codec_heap_routing.h, read before each source), and checks
 # once it is built that none calls the C library's allocator directly: a
 # block from there would escape the budget, and ours would not free it.
+# velmora_route_codec_heap(TARGET [LIBOGG]): LIBOGG routes through libogg's
+# own entry points (core/ogg_allocator.h).
 function(velmora_route_codec_heap target)
   target_compile_options(${target} PRIVATE "SHELL:-include ${PROJECT_SOURCE_DIR}/core/codec_heap_routing.h")
+  if("LIBOGG" IN_LIST ARGN)
+    target_compile_definitions(${target} PRIVATE VELMORA_ROUTING_LIBOGG)
+  endif()
   target_link_libraries(${target} PUBLIC velmora_codec_heap)
   if(CMAKE_NM)
     add_custom_command(TARGET ${target} POST_BUILD

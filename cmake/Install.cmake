@@ -21,9 +21,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/cmake/VelmoraConfig.cmake ${PROJECT_BINARY_D
         DESTINATION ${velmora_package_dir})
 
 # velmora.pc is written at install time, for the prefix given then
-# (cmake --install --prefix). Velmora.ovl is not named lib*.so, so hosts link
-# it by its path; outside the folders the loader searches by default it also
-# needs an rpath (ldconfig's cache lists lib*.so names only).
+# (cmake --install --prefix), by cmake/WritePkgConfig.cmake: relocatable,
+# the module by its file name, and an rpath only outside the loader's own
+# folders.
 if(WIN32)
   set(velmora_pc_rpath OFF)
 else()
@@ -37,5 +37,5 @@ install(CODE "
   set(velmora_pc_includedir \"${CMAKE_INSTALL_INCLUDEDIR}\")
   set(velmora_pc_link_file \"$<TARGET_LINKER_FILE_NAME:velmora_module>\")
   set(velmora_pc_rpath ${velmora_pc_rpath})
-  set(velmora_pc_loader_dirs \"${CMAKE_C_IMPLICIT_LINK_DIRECTORIES}\")
+  set(velmora_pc_architecture \"${CMAKE_LIBRARY_ARCHITECTURE}\")
   include(\"${PROJECT_SOURCE_DIR}/cmake/WritePkgConfig.cmake\")")

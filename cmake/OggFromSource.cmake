@@ -1,6 +1,7 @@
 # libogg compiled from Debian's source package into a static library,
-# velmora_ogg, for targets that have no packaged libogg (Windows). Its
-# headers are offered as <ogg/...>, as the packaged library installs them.
+# velmora_ogg, linked into the module wherever Tremor is compiled from
+# source, and on Windows, which has no packaged libogg. Its headers are
+# offered as <ogg/...>, as the packaged library installs them.
 #
 # The source is an unpacked tree given as VELMORA_OGG_SOURCE_DIR, or else
 # fetched (and checksum-verified) by scripts/fetch-source.sh into
@@ -50,3 +51,8 @@ add_library(velmora_ogg STATIC ${ogg_sources})
 target_include_directories(velmora_ogg PUBLIC ${ogg_dir}/include ${ogg_include})
 # Third-party code: its warnings are not ours to fix.
 target_compile_options(velmora_ogg PRIVATE -w)
+if(VELMORA_SANITIZE)
+  # libogg's bit reader shifts bytes up into the sign bit of an int
+  # (bitwise.c), counting on two's-complement wrap-around as Tremor does.
+  target_compile_options(velmora_ogg PRIVATE -fno-sanitize=signed-integer-overflow,shift)
+endif()

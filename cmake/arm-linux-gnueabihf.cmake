@@ -1,9 +1,10 @@
 # Cross build for 32-bit ARM Linux (hard-float EABI) with Debian's cross
 # compilers, against Debian's armhf packages installed alongside the host's
-# (dpkg --add-architecture armhf; libogg-dev:armhf, libgtest-dev:armhf,
-# libstdc++6:armhf for running the programs, and libvorbisidec-dev:armhf when
-# Tremor is not compiled from source; scripts/setup-armhf.sh installs them).
-# Programs run under qemu-arm, so ctest works as on the host.
+# (dpkg --add-architecture armhf; libgtest-dev:armhf and libstdc++6:armhf for
+# the tests, which run under qemu-arm, and libogg-dev:armhf and
+# libvorbisidec-dev:armhf when Tremor is not compiled from source;
+# scripts/setup-armhf.sh installs them), or against a device's sysroot
+# (cmake/ARM.md, "A device's own sysroot").
 #
 #   cmake -S . -B build/arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
 set(CMAKE_SYSTEM_NAME Linux)
@@ -25,8 +26,22 @@ endif()
 # Multiarch layout: armhf libraries, CMake packages and .pc files sit in
 # /usr/lib/arm-linux-gnueabihf, headers are shared with the host in /usr/include.
 set(CMAKE_LIBRARY_ARCHITECTURE ${VELMORA_ARM_TRIPLET})
-set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
-set(ENV{PKG_CONFIG_PATH} "")
+
+# pkg-config must read the target's .pc files, never the build machine's.
+# Where they are, first found first: the pkg-config variables the user set in
+# the environment (a device SDK's, for one: kept as they are, sysroot and
+# all); a sysroot given with -DCMAKE_SYSROOT (its multiarch and plain
+# folders, with the sysroot prefixed to what they name); else Debian's armhf
+# packages on this machine.
+if(DEFINED ENV{PKG_CONFIG_LIBDIR})
+elseif(CMAKE_SYSROOT)
+  set(ENV{PKG_CONFIG_LIBDIR} "${CMAKE_SYSROOT}/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:${CMAKE_SYSROOT}/usr/lib/pkgconfig:${CMAKE_SYSROOT}/usr/share/pkgconfig")
+  set(ENV{PKG_CONFIG_SYSROOT_DIR} "${CMAKE_SYSROOT}")
+  set(ENV{PKG_CONFIG_PATH} "")
+else()
+  set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+endif()
 
 # Programs run with the armhf packages' own loader (/lib/ld-linux-armhf.so.3)
 # and C library, the ones the armhf libogg, Tremor and libstdc++ were built

@@ -89,7 +89,10 @@ class SharedReference : public testing::TestWithParam<std::string> {};
 
 TEST_P(SharedReference, MatchesOvReadOrIsRefused) {
     const std::string &path = GetParam();
-    if (path.empty()) GTEST_SKIP() << "/work/shared/testdata is absent: shared inputs not checked";
+    if (path.empty()) {
+        GTEST_SKIP() << "the third-party vectors are absent (configure with "
+                        "-DVELMORA_SHARED_TESTDATA=DIR): shared inputs not checked";
+    }
     const std::vector<std::uint8_t> ogg = read_bytes(path);
     decoder_handle d = new_decoder();
     if (qdx_ogg_input_memory(d.get(), ogg.data(), size32(ogg), 0) != 0) {
@@ -108,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(MalformedVorbis, SharedReference,
 // packets; they must be decoded, not dropped with the header page.
 TEST(AudioAfterSetupHeader, SharedPageIsDecoded) {
     const std::string dir = shared_testdata_dir("malformed-vorbis");
-    if (dir.empty()) GTEST_SKIP() << "/work/shared/testdata is absent";
+    if (dir.empty()) {
+        GTEST_SKIP() << "the third-party vectors are absent (configure with -DVELMORA_SHARED_TESTDATA=DIR)";
+    }
     const std::string path = dir + "/lewton-bug-42-sample016.ogg";
     const std::vector<std::uint8_t> ogg = read_bytes(path);
     decoder_handle d = new_decoder();

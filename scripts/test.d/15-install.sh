@@ -13,7 +13,7 @@ cmake -S "$root" -B "$build/tree" -DCMAKE_BUILD_TYPE=Release \
     -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build/tree" -j"$(nproc)"
 rm -rf "$prefix" "$hosts"
-cmake --install "$build/tree" --prefix "$prefix" >/dev/null
+cmake --install "$build/tree" --prefix "$prefix" --strip >/dev/null
 
 fail() { echo "install: $*"; exit 1; }
 expected=(bin/velmora-decode include/velmora.h lib/Velmora.ovl lib/pkgconfig/velmora.pc

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The whole suite cross-built for 32-bit ARM (armhf, NEON) and run under
-# qemu-arm, against Tremor compiled from Debian's source in its low-accuracy
-# configuration. Without that source the packaged armhf Tremor is used.
+# qemu-arm, against Tremor and libogg compiled from Debian's source, Tremor
+# in its low-accuracy configuration. Without those sources the packaged
+# armhf Tremor and libogg are used. Then the build staged as a device's root
+# file system (scripts/arm-staged-install.sh), and the packaged-Tremor option
+# configured against a device-style sysroot (scripts/arm-packaged-configure.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build/arm"
@@ -10,15 +13,20 @@ cache="${VELMORA_SOURCE_CACHE:-$HOME/.cache/velmora/sources}"
 bash "$root/scripts/setup-armhf.sh"
 
 mkdir -p "$build"
-tremor=(-DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON)
-if ! tree="$(bash "$root/scripts/fetch-source.sh" libvorbisidec "$cache" 2>"$build/fetch.log")"; then
-    echo "30-arm: Tremor's source package could not be fetched ($(tail -n 1 "$build/fetch.log")); testing against the packaged armhf Tremor instead"
-    tremor=(-DVELMORA_TREMOR_FROM_SOURCE=OFF -DVELMORA_TREMOR_LOW_ACCURACY=OFF)
+if tremor_tree="$(bash "$root/scripts/fetch-source.sh" libvorbisidec "$cache" 2>"$build/fetch.log")" &&
+   ogg_tree="$(bash "$root/scripts/fetch-source.sh" libogg "$cache" 2>>"$build/fetch.log")"; then
+    codec=(-DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON -DVELMORA_OGG_FROM_SOURCE=ON
+           -DVELMORA_TREMOR_SOURCE_DIR="$tremor_tree" -DVELMORA_OGG_SOURCE_DIR="$ogg_tree")
 else
-    tremor+=(-DVELMORA_TREMOR_SOURCE_DIR="$tree")
+    echo "30-arm: a source package could not be fetched ($(tail -n 1 "$build/fetch.log")); testing against the packaged armhf Tremor and libogg instead"
+    codec=(-DVELMORA_TREMOR_FROM_SOURCE=OFF -DVELMORA_OGG_FROM_SOURCE=OFF)
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/arm-linux-gnueabihf.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF "${tremor[@]}" >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF "${codec[@]}" >/dev/null
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2
+if [ "${codec[0]}" = -DVELMORA_TREMOR_FROM_SOURCE=ON ]; then
+    bash "$root/scripts/arm-staged-install.sh" "$build"
+fi
+bash "$root/scripts/arm-packaged-configure.sh"

@@ -9,11 +9,13 @@ build="$root/build/lowacc"
 cache="${VELMORA_SOURCE_CACHE:-$HOME/.cache/velmora/sources}"
 
 mkdir -p "$build"
-if ! tree="$(bash "$root/scripts/fetch-source.sh" libvorbisidec "$cache" 2>"$build/fetch.log")"; then
-    echo "40-lowacc: skipped: Tremor's source package could not be fetched ($(tail -n 1 "$build/fetch.log"))"
+if ! tree="$(bash "$root/scripts/fetch-source.sh" libvorbisidec "$cache" 2>"$build/fetch.log")" ||
+   ! ogg_tree="$(bash "$root/scripts/fetch-source.sh" libogg "$cache" 2>>"$build/fetch.log")"; then
+    echo "40-lowacc: skipped: a source package could not be fetched ($(tail -n 1 "$build/fetch.log"))"
     exit 0
 fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_BENCH=OFF \
-    -DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON -DVELMORA_TREMOR_SOURCE_DIR="$tree" >/dev/null
+    -DVELMORA_TREMOR_FROM_SOURCE=ON -DVELMORA_TREMOR_LOW_ACCURACY=ON -DVELMORA_TREMOR_SOURCE_DIR="$tree" \
+    -DVELMORA_OGG_SOURCE_DIR="$ogg_tree" >/dev/null
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2

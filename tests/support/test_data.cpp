@@ -15,8 +15,7 @@ std::string fixture_path(const std::string &name) {
 
 std::string shared_testdata_dir(const std::string &subdir) {
     const char *override_dir = std::getenv("VELMORA_SHARED_TESTDATA");
-    const fs::path base = override_dir ? fs::path(override_dir)
-                                       : fs::path(VELMORA_SOURCE_DIR) / ".." / "shared" / "testdata";
+    const fs::path base = override_dir ? fs::path(override_dir) : fs::path(VELMORA_SHARED_TESTDATA_DIR);
     const fs::path dir = base / subdir;
     std::error_code ignored;
     return fs::is_directory(dir, ignored) ? dir.lexically_normal().string() : std::string();

@@ -9,8 +9,11 @@
 // The project's committed fixtures (fixtures/NAME).
 std::string fixture_path(const std::string &name);
 
-// The shared third-party vectors (../shared/testdata/SUBDIR), or "" when the
-// shared folder is absent: tests that need it skip, saying so.
+// The shared third-party vectors (SUBDIR of the folder VELMORA_SHARED_TESTDATA
+// names: in the environment, else as configured, by default
+// ../shared/testdata), or "" when it is absent: tests that need it skip,
+// saying so. The list of tests is fixed when they are built, so a folder
+// named only at run time feeds the checks listed then.
 std::string shared_testdata_dir(const std::string &subdir);
 
 // Every *.ogg file of a folder, sorted by name.
