@@ -153,7 +153,10 @@ void run_after_attach(qdx_ogg_decoder *d, const session_kind &k, session_record 
         decode_rest(d, &r->before_replay, &r->fault);
     }
     injector::at(step::replay);
-    EXPECT_EQ(qdx_ogg_replay(d), 0);
+    // A failed restart is reported, and leaves a decoder at its end.
+    const std::int32_t replayed = qdx_ogg_replay(d);
+    EXPECT_TRUE(replayed == 0 || replayed == 1) << replayed;
+    if (replayed == 1) EXPECT_EQ(qdx_ogg_eof(d), 1);
     injector::at(step::decode);
     decode_rest(d, &r->after_replay, &r->fault);
 }

@@ -22,6 +22,12 @@ std::uint64_t most_empty_calls(const input_range &source) { return source.bytes(
                                               "; a WAV file holds one format");
 }
 
+// The stream a replay switched to did not start: the file changed since it
+// was checked, or could not be read again.
+[[noreturn]] void refuse_restart(const input_range &source) {
+    throw tool_error(exit_status::stream, source.path + " could not start again at the replay");
+}
+
 class host_loop {
 public:
     host_loop(const session_plan &plan, pcm_writer &out, progress_display &progress)
@@ -83,9 +89,7 @@ session_result run_session(const session_plan &plan, pcm_writer &out, progress_d
     const auto started = std::chrono::steady_clock::now();
     for (std::uint64_t number = 1; number <= plan.plays; ++number) {
         if (number > 1) {
-            if (qdx_ogg_replay(decoder.get()) != 0) {
-                throw tool_error(exit_status::internal, "the decoder refused to replay");
-            }
+            if (qdx_ogg_replay(decoder.get()) != 0) refuse_restart(plan.second ? *plan.second : plan.first);
             // The record is rewritten at a replay; a WAV file cannot follow a change.
             const qdx_ogg_wave_format now = decoder.format();
             if (!same_format(now, result.format)) refuse_format_change(plan, result.format, now);
