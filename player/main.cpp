@@ -106,6 +106,7 @@ int main(int argc, char **argv) {
             return 0;
         }
         play(cmd.options);
+        end_as_stopped();
         return 0;
     } catch (const tool_error &e) {
         return fail(e.status(), e.what());

@@ -16,10 +16,18 @@ struct input_range {
     std::uint32_t bytes() const { return end - start; }
 };
 
+// The name that stands for standard input, read whole into memory; only
+// the memory input can take it.
+inline const std::string standard_input_name = "-";
+
+// path as messages show it: "standard input" for "-", long paths shortened.
+std::string shown_name(const std::string &path);
+
 // Checks that path is a readable, non-empty regular file below 4 GiB with a
 // name the decoder accepts, and that [start, end) lies inside it; without
 // length or end the range runs to the end of the file. Throws
-// tool_error(exit_status::input) saying what is wrong.
+// tool_error(exit_status::input) saying what is wrong. A FIFO, device or
+// socket is refused without waiting for a writer; "-" takes standard input.
 input_range resolve_input(const std::string &path, std::uint32_t start,
                           std::optional<std::uint32_t> length, std::optional<std::uint32_t> end);
 

@@ -7,7 +7,7 @@
 namespace {
 
 std::string describe_range(const input_range &range) {
-    return range.path + " (bytes " + std::to_string(range.start) + " to " + std::to_string(range.end) + ")";
+    return shown_name(range.path) + " (bytes " + std::to_string(range.start) + " to " + std::to_string(range.end) + ")";
 }
 
 std::string describe_input(const session_plan &plan) {
