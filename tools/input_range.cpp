@@ -118,3 +118,30 @@ std::vector<std::uint8_t> read_range(const input_range &range, std::size_t most_
     }
     return bytes;
 }
+
+range_reader::range_reader(const input_range &range) : range_(range) {
+    if (range.path == standard_input_name) return;
+    fd_ = open_input(range.path);
+    if (fd_ < 0) refuse("cannot open " + shown(range.path) + ": " + std::strerror(errno));
+}
+
+range_reader::~range_reader() {
+    if (fd_ >= 0) close_input(fd_);
+}
+
+std::size_t range_reader::read(std::uint32_t offset, std::uint8_t *to, std::size_t size) {
+    if (offset >= range_.end) return 0;
+    size = std::min<std::size_t>(size, range_.end - offset);
+    if (fd_ < 0) {
+        std::memcpy(to, standard_input().data() + offset, size);
+        return size;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const long long got = read_at(fd_, to + done, size - done, std::uint64_t{offset} + done);
+        if (got < 0) refuse("cannot read " + shown(range_.path) + ": " + std::strerror(errno));
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
