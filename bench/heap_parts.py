@@ -21,7 +21,7 @@ FUNCTION = re.compile(r"^0x[0-9A-Fa-f]+: (.+?) \(")
 
 # (part, pattern over a frame's function name), tried in order on each frame.
 PARTS = [
-    ("record", re.compile(r"^(plat_local_alloc|qdx_ogg_create)$|ovread_player::ovread_player")),
+    ("record", re.compile(r"^(plat_local_alloc|qdx_ogg_create|ovread_player)$|ovread_player::ovread_player")),
     ("codeword_tables", re.compile(r"^book_init_fasttable$")),
     ("libogg_sync", re.compile(r"^ogg_sync_")),
     ("libogg_stream", re.compile(r"^(ogg_stream_|_os_)")),
