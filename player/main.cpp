@@ -42,8 +42,8 @@ feed_plan plan_for(const play_options &o, const sources &s) {
     const std::uint32_t largest = std::max(s.first.bytes(), s.second ? s.second->bytes() : 0u);
     plan.most_empty_calls = largest / 8192 + 64;
     plan.suspend = o.suspend;
-    plan.first_name = s.first.path;
-    if (s.second) plan.second_name = s.second->path;
+    plan.first_name = shown_name(s.first.path);
+    if (s.second) plan.second_name = shown_name(s.second->path);
     return plan;
 }
 

@@ -97,7 +97,7 @@ void check_later_streams(const session_plan &plan) {
         if (same_format(first.format(), later.format())) continue;
         const std::string at = std::to_string(plan.links[i].start);
         throw tool_error(exit_status::stream, link_name(plan, i) + " is " + describe_format(later.format()) +
-                                                  ", stream 1 " + describe_format(first.format()) +
+                                                  ", stream 1 is " + describe_format(first.format()) +
                                                   "; a WAV file holds one format (decode them apart with --end " +
                                                   at + " and --start " + at + ")");
     }
