@@ -9,6 +9,7 @@
 
 #include "attached_decoder.h"
 #include "audio_device.h"
+#include "chain_links.h"
 #include "decoder_feed.h"
 #include "exit_status.h"
 #include "input_range.h"
@@ -25,6 +26,15 @@ struct sources {
     input_range first;
     std::optional<input_range> second;  // the loop body
 };
+
+// The player plays the first stream of each file, as the decoder does; a
+// chained file is said to be cut short rather than silently.
+void note_first_stream_only(const input_range &range) {
+    const std::size_t links = chain_links(range).size();
+    if (links == 1) return;
+    std::fprintf(stderr, "velmora-play: note: %s holds %zu chained streams; the player plays its first\n",
+                 shown_name(range.path).c_str(), links);
+}
 
 sources resolve_sources(const play_options &o) {
     if (!o.looping_pair()) return {resolve_input(o.input, 0, std::nullopt, std::nullopt), std::nullopt};
@@ -68,6 +78,8 @@ outcome watch(decoder_feed &feed, terminal_keys &keys, status_line &line, const 
 // intro gets a new device once the intro has played out.
 void play(const play_options &o) {
     const sources s = resolve_sources(o);
+    note_first_stream_only(s.first);
+    if (s.second) note_first_stream_only(*s.second);
     attached_decoder decoder(o.kind, s.first, s.second ? &*s.second : nullptr);
     if (s.second) {
         const attached_decoder loop_alone(o.kind, *s.second, nullptr);  // the loop body must start too
