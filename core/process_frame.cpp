@@ -88,15 +88,24 @@ next_step first_step(qdx_ogg_decoder &d) {
                                                           : next_step::page;
 }
 
+// Silence for a suspended decoder: as many whole frames of the current
+// format as fit in length, as a playing call returns, so a host that asks for
+// a length that is not a multiple of the frame stays on frame boundaries
+// across the suspend. Before any stream has started there is no frame; the
+// whole length is filled then.
+std::int32_t silence(const qdx_ogg_decoder &d, void *buffer, std::int32_t length) {
+    const std::int32_t frame = d.format.nBlockAlign;
+    const std::int32_t bytes = frame > 0 ? length - length % frame : length;
+    std::memset(buffer, 0, static_cast<std::size_t>(bytes));
+    return bytes;
+}
+
 }  // namespace
 
 extern "C" int32_t qdx_ogg_process_frame(qdx_ogg_decoder *d, void *buffer,
                                          int32_t length) {
     if (d == nullptr || buffer == nullptr || length <= 0) return 0;
-    if (d->suspended) {
-        std::memset(buffer, 0, static_cast<std::size_t>(length));
-        return length;
-    }
+    if (d->suspended) return silence(*d, buffer, length);
     if (!d->headers_ready) return 0;
 
     const serving_decoder serving(heap_of(d));

@@ -25,9 +25,9 @@ void rewind(qdx_ogg_source &s) {
 
 }  // namespace
 
-// The record is marked not ready before the teardown, so a restart that fails
-// leaves a decoder whose decoding calls return 0 rather than touch torn-down
-// state. Released sources (a suspended decoder) are never read: that case is
+// Returns 0 when the restarted stream started, 1 when it did not. The record
+// is marked not ready before the teardown, so a restart that fails leaves a
+// decoder whose decoding calls return 0 rather than touch torn-down state. Released sources (a suspended decoder) are never read: that case is
 // refused.
 extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
     if (d == nullptr) return -1;
@@ -39,7 +39,11 @@ extern "C" int32_t qdx_ogg_replay(qdx_ogg_decoder *d) {
     qdx_ogg_source &restarted = active_source(*d);
     rewind(restarted);
     // A restart that fails leaves nothing to decode: the source counts as
-    // spent, so a host that decodes until eof stops instead of spinning.
-    if (stream_start(*d) != 0) restarted.at_end = 1;
+    // spent, so a host that decodes until eof stops instead of spinning, and
+    // the failure is reported, so a host that replays at every eof stops too.
+    if (stream_start(*d) != 0) {
+        restarted.at_end = 1;
+        return 1;
+    }
     return 0;
 }

@@ -33,8 +33,8 @@ public:
     // was touched. Returns the byte count.
     std::int32_t decode(qdx_ogg_decoder *d, std::int32_t length);
 
-    // One call on a suspended decoder: exactly length zero bytes, nothing
-    // past them.
+    // One call on a suspended decoder: zero bytes, as many whole frames as
+    // fit in length (all of it before any stream started), nothing past them.
     void decode_suspended(qdx_ogg_decoder *d, std::int32_t length);
 
     // Calls until qdx_ogg_eof reports 1. input_bytes bounds the calls that

@@ -19,9 +19,16 @@
  *     }
  *     qdx_ogg_free(dec);
  *
- * A looping host calls qdx_ogg_replay() when qdx_ogg_eof() reports 1; with
- * two sources attached, the first is heard once and the second on every
- * replay after it.
+ * A looping host calls qdx_ogg_replay() when qdx_ogg_eof() reports 1, and
+ * stops when it returns nonzero; with two sources attached, the first is
+ * heard once and the second on every replay after it.
+ *
+ * Chained files: a file of several Ogg Vorbis streams one after another
+ * (cat a.ogg b.ogg > c.ogg) decodes as its first stream only; the bytes of
+ * the later ones are read and passed over, and qdx_ogg_eof() reports 1 at
+ * the end of the input. To play every stream, attach each one in turn at
+ * the offset where its first page begins (the file inputs' start, or a
+ * memory block that begins there), as velmora-decode does.
  *
  * Threading: the library starts no thread and takes no lock. One decoder is
  * used by one thread at a time; different decoders may decode on different
@@ -100,8 +107,8 @@ QDX_OGG_EXPORT qdx_ogg_decoder *qdx_ogg_create(void);
 
 /*
  * When the runtime heap runs out inside libogg or Tremor, each failure is
- * answered: an input function refuses the stream (1), qdx_ogg_replay() leaves
- * a restart that could not start at its end (qdx_ogg_eof() reports 1), a
+ * answered: an input function refuses the stream (1), qdx_ogg_replay() reports
+ * a restart that could not start (1, and qdx_ogg_eof() reports 1), a
  * decoding call drops the packet it could not decode and goes on, as with
  * damaged input, and a sync buffer that cannot grow ends the source
  * (qdx_ogg_eof() reports 1). This holds with Tremor compiled from source with
@@ -227,7 +234,10 @@ QDX_OGG_EXPORT int32_t qdx_ogg_input_file_map2(
  * reports 1. Damaged input, and a packet the codec has no memory left to
  * decode, are passed over silently.
  *
- * A suspended decoder fills length bytes with zeros and returns length.
+ * A suspended decoder writes silence: zeros, as many whole frames of the
+ * current format (nBlockAlign bytes each) as fit in length, and returns
+ * their size, so the PCM after the resume stays on frame boundaries; 0 when
+ * length is below one frame. Before any stream has started it fills length.
  * A null decoder or buffer, a length of 0 or less, or a decoder whose stream
  * has not started returns 0 and writes nothing.
  */
@@ -238,10 +248,12 @@ QDX_OGG_EXPORT int32_t qdx_ogg_process_frame(qdx_ogg_decoder *decoder,
  * Restarts decoding from the start of a source: the only source, or, with two
  * sources, the second one (at the first replay and every later one). Pending
  * PCM is discarded; read qdx_ogg_pcm_format() again afterwards, as the second
- * stream may have another format. Returns 0, also when the restarted stream
- * does not start (decoding calls then return 0 and qdx_ogg_eof() reports 1,
- * so a host loop ends); -1 for a null decoder; -2 for a suspended decoder,
- * which is left unchanged.
+ * stream may have another format. Returns 0 when the restarted stream
+ * started; 1 when it did not (a second source that is not a playable Ogg
+ * Vorbis stream, a file that cannot be read again, a heap that runs out):
+ * decoding calls then return 0 and qdx_ogg_eof() reports 1, so a host that
+ * replays at every end must stop on 1 rather than replay again; -1 for a
+ * null decoder; -2 for a suspended decoder, which is left unchanged.
  */
 QDX_OGG_EXPORT int32_t qdx_ogg_replay(qdx_ogg_decoder *decoder);
 

@@ -196,17 +196,18 @@ bool decoder_feed::start_next_play() {
 // Replays the decoder as play number play. False when the stream now playing
 // needs another device (a loop body in another format) or did not start.
 bool decoder_feed::restart(std::uint64_t play) {
-    qdx_ogg_replay(decoder_);
+    const std::int32_t replayed = qdx_ogg_replay(decoder_);
     staged_at_ = staged_end_ = 0;
     play_ = play;
     play_frames_ = 0;
     play_gave_pcm_ = false;
     empty_calls_ = 0;
-    const qdx_ogg_wave_format now = *qdx_ogg_pcm_format(decoder_);
-    if (now.nChannels == 0) {
-        fail(exit_status::stream, "the stream did not start again at the replay");
+    if (replayed != 0) {
+        const std::string &name = plan_.second_name.empty() ? plan_.first_name : plan_.second_name;
+        fail(exit_status::stream, name + " could not start again at the replay");
         return false;
     }
+    const qdx_ogg_wave_format now = *qdx_ogg_pcm_format(decoder_);
     if (!same_format(now, format_)) {
         format_ = now;
         finish(feed_state::new_format);

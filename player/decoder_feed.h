@@ -29,6 +29,8 @@ struct feed_plan {
     bool intro_then_loop = false;        // two sources: play 1 is the intro
     std::uint64_t most_empty_calls = 64; // decoding calls without PCM before the decoder counts as stuck
     std::optional<scheduled_suspend> suspend;
+    std::string first_name;   // the file of play 1, for messages
+    std::string second_name;  // the loop body's file; empty with one source
 };
 
 enum class feed_state { playing, suspended, new_format, ended, failed };

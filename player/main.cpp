@@ -9,6 +9,7 @@
 
 #include "attached_decoder.h"
 #include "audio_device.h"
+#include "chain_links.h"
 #include "decoder_feed.h"
 #include "exit_status.h"
 #include "input_range.h"
@@ -26,6 +27,15 @@ struct sources {
     std::optional<input_range> second;  // the loop body
 };
 
+// The player plays the first stream of each file, as the decoder does; a
+// chained file is said to be cut short rather than silently.
+void note_first_stream_only(const input_range &range) {
+    const std::size_t links = chain_links(range).size();
+    if (links == 1) return;
+    std::fprintf(stderr, "velmora-play: note: %s holds %zu chained streams; the player plays its first\n",
+                 shown_name(range.path).c_str(), links);
+}
+
 sources resolve_sources(const play_options &o) {
     if (!o.looping_pair()) return {resolve_input(o.input, 0, std::nullopt, std::nullopt), std::nullopt};
     return {resolve_input(o.intro, 0, std::nullopt, std::nullopt),
@@ -42,6 +52,8 @@ feed_plan plan_for(const play_options &o, const sources &s) {
     const std::uint32_t largest = std::max(s.first.bytes(), s.second ? s.second->bytes() : 0u);
     plan.most_empty_calls = largest / 8192 + 64;
     plan.suspend = o.suspend;
+    plan.first_name = shown_name(s.first.path);
+    if (s.second) plan.second_name = shown_name(s.second->path);
     return plan;
 }
 
@@ -66,6 +78,8 @@ outcome watch(decoder_feed &feed, terminal_keys &keys, status_line &line, const 
 // intro gets a new device once the intro has played out.
 void play(const play_options &o) {
     const sources s = resolve_sources(o);
+    note_first_stream_only(s.first);
+    if (s.second) note_first_stream_only(*s.second);
     attached_decoder decoder(o.kind, s.first, s.second ? &*s.second : nullptr);
     if (s.second) {
         const attached_decoder loop_alone(o.kind, *s.second, nullptr);  // the loop body must start too
@@ -104,6 +118,7 @@ int main(int argc, char **argv) {
             return 0;
         }
         play(cmd.options);
+        end_as_stopped();
         return 0;
     } catch (const tool_error &e) {
         return fail(e.status(), e.what());

@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <map>
 
 #include "cli_common.h"
 #include "exit_status.h"
@@ -13,29 +12,25 @@ namespace {
 // Raw option texts, converted once CLI11 is done.
 struct raw_options {
     std::string loops;
-    std::optional<double> suspend_at;
-    std::optional<double> suspend_for;
+    std::string kind;
+    std::string suspend_at;
+    std::string suspend_for;
 };
 
 void add_options(CLI::App &app, play_options &o, raw_options &raw) {
-    static const std::map<std::string, input_kind> kinds{
-        {"memory", input_kind::memory}, {"read", input_kind::read}, {"mapped", input_kind::mapped}};
     app.set_version_flag("--version", library_banner(), "Print the library's version banner and exit");
-    auto *input = app.add_option("FILE", o.input, "Ogg Vorbis file to play")->type_name("FILE");
+    auto *input = app.add_option("FILE", o.input, "Ogg Vorbis file to play; - for standard input")->type_name("FILE");
     auto *intro = app.add_option("--intro", o.intro, "Stream played once, before the loop")->type_name("FILE");
     auto *loop = app.add_option("--loop", o.loop, "Stream played after the intro, --loops times")->type_name("FILE");
     app.add_option("--loops", raw.loops, "Plays of --loop, or forever (default); with FILE, extra plays (default 0)")
         ->type_name("N|forever");
-    app.add_option("--input", o.kind, "How the decoder gets the bytes: memory (default), read, mapped")
-        ->transform(CLI::CheckedTransformer(kinds))
+    app.add_option("--input", raw.kind, "How the decoder gets the bytes: memory (default), read, mapped")
         ->option_text("KIND");
     auto *at = app.add_option("--suspend-at", raw.suspend_at,
                               "Suspend the decoder after SECONDS of playback (files released, silence)")
-                   ->type_name("SECONDS")
-                   ->check(CLI::NonNegativeNumber);
+                   ->type_name("SECONDS");
     auto *for_ = app.add_option("--suspend-for", raw.suspend_for, "Resume it after SECONDS of silence (default 1)")
-                     ->type_name("SECONDS")
-                     ->check(CLI::NonNegativeNumber);
+                     ->type_name("SECONDS");
     for_->needs(at);
     intro->needs(loop);
     loop->needs(intro);
@@ -53,7 +48,22 @@ std::optional<std::uint64_t> parse_loops(const std::string &text) {
     return value;
 }
 
+// Seconds: a plain decimal number, 0 or more, at most a year.
+double parse_seconds(const std::string &text, const char *option) {
+    double value = -1;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                               std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || stop != text.data() + text.size() || !(value >= 0) ||
+        value > 365 * 24 * 3600.0) {
+        throw tool_error(exit_status::usage,
+                         std::string(option) + " takes a number of seconds, 0 or more, not '" + text + "'");
+    }
+    return value;
+}
+
 void convert(const raw_options &raw, play_options &o) {
+    if (!raw.kind.empty()) o.kind = parse_input_kind(raw.kind);
+    check_standard_input(o.kind, {&o.input, &o.intro, &o.loop});
     if (o.input.empty() && !o.looping_pair()) {
         throw tool_error(exit_status::usage, "no input: name FILE, or --intro and --loop");
     }
@@ -63,7 +73,10 @@ void convert(const raw_options &raw, play_options &o) {
     } else if (o.looping_pair()) {
         o.plays = std::nullopt;
     }
-    if (raw.suspend_at) o.suspend = scheduled_suspend{*raw.suspend_at, raw.suspend_for.value_or(1.0)};
+    if (!raw.suspend_at.empty()) {
+        const double for_seconds = raw.suspend_for.empty() ? 1.0 : parse_seconds(raw.suspend_for, "--suspend-for");
+        o.suspend = scheduled_suspend{parse_seconds(raw.suspend_at, "--suspend-at"), for_seconds};
+    }
 }
 
 }  // namespace
@@ -77,7 +90,8 @@ play_command parse_play_command(int argc, const char *const *argv) {
                "  velmora-play --intro intro.ogg --loop loop.ogg            (the loop until q)\n"
                "  velmora-play --input mapped song.ogg --suspend-at 2 --suspend-for 1\n\n"
                "Exit status: 0 played or quit, 2 bad arguments, 3 an input cannot be used,\n"
-               "5 not a playable Ogg Vorbis stream, 6 no audio device, 1 internal failure.\n");
+               "5 not a playable Ogg Vorbis stream, 6 no audio device, 1 internal failure;\n"
+               "stopped by SIGINT, SIGTERM or SIGHUP, it ends by that signal (130, 143, 129).\n");
     app.allow_windows_style_options(false);
     play_command result;
     raw_options raw;

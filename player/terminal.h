@@ -35,5 +35,9 @@ bool on_a_terminal();
 // playback stops through the ordinary path and the terminal is restored.
 void catch_stop_signals();
 bool stop_signalled();
+// After a stop signal, once everything is released and restored: ends the
+// process as that signal would have (never returns then). Does nothing
+// when no stop signal came.
+void end_as_stopped();
 
 #endif  // VELMORA_PLAYER_TERMINAL_H

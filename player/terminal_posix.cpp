@@ -10,9 +10,9 @@
 
 namespace {
 
-volatile std::sig_atomic_t stop_flag = 0;
+volatile std::sig_atomic_t stop_flag = 0;  // the stop signal caught, 0 for none
 
-extern "C" void note_stop(int) { stop_flag = 1; }
+extern "C" void note_stop(int signal_number) { stop_flag = signal_number; }
 
 }  // namespace
 
@@ -61,3 +61,13 @@ void catch_stop_signals() {
 }
 
 bool stop_signalled() { return stop_flag != 0; }
+
+// Dies by the signal's own default action, so the shell and scripts see an
+// interrupted run (status 128 + its number) and not one that finished.
+void end_as_stopped() {
+    const int signal_number = stop_flag;
+    if (signal_number == 0) return;
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+    ::_exit(128 + signal_number);
+}

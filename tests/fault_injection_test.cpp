@@ -121,8 +121,10 @@ void decode_rest(qdx_ogg_decoder *d, bytes *pcm, std::string *fault) {
 void expect_still_suspended(qdx_ogg_decoder *d) {
     bytes silence;
     std::string fault;
-    EXPECT_EQ(checked_call(d, 100, &silence, &fault), 100);
-    EXPECT_EQ(silence, bytes(100, 0));
+    const std::int32_t frame = qdx_ogg_pcm_format(d)->nBlockAlign;
+    const std::int32_t whole_frames = frame > 0 ? 100 - 100 % frame : 100;
+    EXPECT_EQ(checked_call(d, 100, &silence, &fault), whole_frames);
+    EXPECT_EQ(silence, bytes(static_cast<std::size_t>(whole_frames), 0));
     EXPECT_EQ(qdx_ogg_suspend(d), -2);
 }
 
@@ -154,7 +156,12 @@ void run_after_attach(qdx_ogg_decoder *d, const session_kind &k, session_record 
         decode_rest(d, &r->before_replay, &r->fault);
     }
     injector::at(step::replay);
-    EXPECT_EQ(qdx_ogg_replay(d), 0);
+    // A failed restart is reported, and leaves a decoder at its end.
+    const std::int32_t replayed = qdx_ogg_replay(d);
+    EXPECT_TRUE(replayed == 0 || replayed == 1) << replayed;
+    if (replayed == 1) {
+        EXPECT_EQ(qdx_ogg_eof(d), 1);
+    }
     injector::at(step::decode);
     decode_rest(d, &r->after_replay, &r->fault);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "chain_links.h"
 #include "decode_session.h"
 #include "exit_status.h"
 #include "options.h"
@@ -14,6 +15,15 @@
 
 namespace {
 
+// The decoder's two sources play the first stream of each file; a chained
+// intro or loop is said to be cut short rather than silently.
+void note_first_stream_only(const input_range &range) {
+    const std::size_t links = chain_links(range).size();
+    if (links == 1) return;
+    std::fprintf(stderr, "velmora-decode: note: %s holds %zu chained streams; --intro and --loop play its first\n",
+                 shown_name(range.path).c_str(), links);
+}
+
 session_plan make_plan(const decode_options &o) {
     session_plan plan;
     plan.kind = o.kind;
@@ -22,8 +32,12 @@ session_plan make_plan(const decode_options &o) {
     if (o.looping_pair()) {
         plan.first = resolve_input(o.intro, 0, std::nullopt, std::nullopt);
         plan.second = resolve_input(o.loop, 0, std::nullopt, std::nullopt);
+        plan.links = {plan.first};
+        note_first_stream_only(plan.first);
+        note_first_stream_only(*plan.second);
     } else {
         plan.first = resolve_input(o.input, o.start, o.length, o.end);
+        plan.links = chain_links(plan.first);
     }
     return plan;
 }
@@ -32,7 +46,7 @@ session_plan make_plan(const decode_options &o) {
 // most failures never touch the output's folder at all.
 void decode(const decode_options &o) {
     const session_plan plan = make_plan(o);
-    check_loop_body(plan);
+    check_later_streams(plan);
     output_file file(o.output, !o.raw);
     pcm_writer writer(file, o.raw);
     session_result result;

@@ -5,7 +5,6 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <map>
 
 #include "cli_common.h"
 #include "exit_status.h"
@@ -32,19 +31,16 @@ std::uint32_t parse_offset(const std::string &text, const std::string &option) {
 
 // Raw option texts, converted once CLI11 is done.
 struct raw_counts {
-    std::string start, length, end, loops, chunk;
+    std::string start, length, end, loops, chunk, kind;
 };
 
 void add_options(CLI::App &app, decode_options &o, raw_counts &counts) {
-    static const std::map<std::string, input_kind> kinds{
-        {"memory", input_kind::memory}, {"read", input_kind::read}, {"mapped", input_kind::mapped}};
     app.set_version_flag("--version", library_banner(), "Print the library's version banner and exit");
-    auto *input = app.add_option("INPUT", o.input, "Ogg Vorbis file to decode")->type_name("FILE");
+    auto *input = app.add_option("INPUT", o.input, "Ogg Vorbis file to decode; - for standard input")->type_name("FILE");
     app.add_option("-o,--output", o.output, "WAV file to write; - for standard output")
         ->required()
         ->type_name("OUTPUT");
-    app.add_option("--input", o.kind, "How the decoder gets the bytes: memory (default), read, mapped")
-        ->transform(CLI::CheckedTransformer(kinds))
+    app.add_option("--input", counts.kind, "How the decoder gets the bytes: memory (default), read, mapped")
         ->option_text("KIND");
     auto *start = app.add_option("--start", counts.start, "Byte offset in INPUT where the stream begins")
                       ->type_name("BYTES");
@@ -67,6 +63,7 @@ void add_options(CLI::App &app, decode_options &o, raw_counts &counts) {
 }
 
 void convert_counts(const raw_counts &counts, decode_options &o) {
+    if (!counts.kind.empty()) o.kind = parse_input_kind(counts.kind);
     if (!counts.start.empty()) o.start = parse_offset(counts.start, "--start");
     if (!counts.length.empty()) o.length = parse_offset(counts.length, "--length");
     if (!counts.end.empty()) o.end = parse_offset(counts.end, "--end");
@@ -81,6 +78,7 @@ void check_consistency(const decode_options &o) {
     if (o.length && std::uint64_t{o.start} + *o.length > UINT32_MAX) refuse("--start + --length passes 4 GiB");
     if (o.end && *o.end <= o.start) refuse("--end must be greater than --start");
     if (o.chunk < 1) refuse("--chunk must be at least 1");
+    check_standard_input(o.kind, {&o.input, &o.intro, &o.loop});
 }
 
 }  // namespace

@@ -17,7 +17,9 @@ struct file_facts {
     std::uint64_t size = 0;  // bytes; meaningful for regular files
 };
 
-// Input files: read-only, binary, not inherited by child processes.
+// Input files: read-only, binary, not inherited by child processes. The
+// open never waits: a FIFO without a writer is opened at once (and then
+// refused as no regular file) instead of blocking until one comes.
 int open_input(const std::string &path);
 void close_input(int fd);
 bool facts_of(int fd, file_facts &facts);
@@ -31,6 +33,9 @@ file_kind kind_at(const std::string &path);
 // make the name unique, open for binary writing with the permissions any
 // new file of the user's gets. On Windows it can be deleted while open.
 std::FILE *create_new_file(std::string &pattern);
+// A device or FIFO named as output, open for binary writing without
+// waiting: a FIFO that no process reads fails at once (errno ENXIO).
+std::FILE *open_device(const std::string &path);
 // An anonymous binary read-write file, gone once closed.
 std::FILE *open_spool();
 // Flushes the stream and waits until its data is on the disk.

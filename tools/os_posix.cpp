@@ -24,9 +24,19 @@ void apply_umask(int fd) {
     ::fchmod(fd, 0666 & ~mask);
 }
 
+// Reads then block as usual; only regular files are read at all.
+void clear_nonblocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
 }  // namespace
 
-int open_input(const std::string &path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+int open_input(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) clear_nonblocking(fd);
+    return fd;
+}
 
 void close_input(int fd) { ::close(fd); }
 
@@ -61,6 +71,19 @@ std::FILE *create_new_file(std::string &pattern) {
         const int error = errno;
         ::close(fd);
         ::unlink(pattern.c_str());
+        errno = error;
+    }
+    return stream;
+}
+
+std::FILE *open_device(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    clear_nonblocking(fd);
+    std::FILE *stream = ::fdopen(fd, "wb");
+    if (stream == nullptr) {
+        const int error = errno;
+        ::close(fd);
         errno = error;
     }
     return stream;

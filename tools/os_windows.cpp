@@ -123,6 +123,9 @@ std::FILE *create_new_file(std::string &pattern) {
 
 // The C runtime's tmpfile creates its file in the root of the drive,
 // which ordinary users may not write; the user's temporary folder serves.
+// Opening a device does not wait for a reader here.
+std::FILE *open_device(const std::string &path) { return std::fopen(path.c_str(), "wb"); }
+
 std::FILE *open_spool() {
     char folder[MAX_PATH + 1];
     char name[MAX_PATH + 1];

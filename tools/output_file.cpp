@@ -45,7 +45,10 @@ void output_file::open_beside(const std::string &path) {
 }
 
 void output_file::open_stream(bool needs_rewrite) {
-    stream_ = path_ == "-" ? stdout : std::fopen(path_.c_str(), "wb");
+    stream_ = path_ == "-" ? stdout : open_device(path_);
+    if (stream_ == nullptr && errno == ENXIO) {
+        throw tool_error(exit_status::output, "cannot open " + path_ + ": no process is reading from it");
+    }
     if (stream_ == nullptr) fail("open");
     use_binary_mode(stream_);
     if (is_terminal(stream_)) {

@@ -49,6 +49,11 @@ std::string describe_refused_stream(const std::vector<std::uint8_t> &head, std::
                " (try --start " + std::to_string(start + page_at) + ")";
     }
     const std::size_t payload = page_payload(head, page_at);
+    const bool begins_stream = head.size() > 5 && (head[5] & 0x02) != 0;
+    if (payload != 0 && !begins_stream) {
+        return "no Ogg Vorbis stream begins at byte " + std::to_string(start) +
+               ": the page there goes on with a stream that began earlier";
+    }
     if (payload != 0 && !starts_with(head, payload, "\x01vorbis")) {
         const std::string codec = codec_of(head, payload);
         return "an Ogg stream, but not Vorbis" + (codec.empty() ? std::string() : " (it holds " + codec + ")");

@@ -7,13 +7,15 @@
 namespace {
 
 std::string describe_range(const input_range &range) {
-    return range.path + " (bytes " + std::to_string(range.start) + " to " + std::to_string(range.end) + ")";
+    return shown_name(range.path) + " (bytes " + std::to_string(range.start) + " to " + std::to_string(range.end) + ")";
 }
 
 std::string describe_input(const session_plan &plan) {
     const std::string repeats = " x" + std::to_string(plan.plays - (plan.second ? 1 : 0));
     if (plan.second) return describe_range(plan.first) + ", then " + describe_range(*plan.second) + repeats;
-    return describe_range(plan.first) + (plan.plays > 1 ? repeats : "");
+    const std::string chained =
+        plan.links.size() > 1 ? ", " + std::to_string(plan.links.size()) + " chained streams" : "";
+    return describe_range(plan.first) + chained + (plan.plays > 1 ? repeats : "");
 }
 
 }  // namespace

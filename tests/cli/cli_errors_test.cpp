@@ -39,6 +39,7 @@ struct failing_run {
         args.insert(args.end(), {"-o", dir.file("out.wav")});
         settings.directory = dir.path();
         const tool_outcome run = run_tool(args, settings);
+        EXPECT_FALSE(run.hung) << "killed at the time limit";
         EXPECT_EQ(run.exit_code, code) << run.err;
         EXPECT_EQ(run.err.rfind("velmora-decode: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << "wanted '" << message << "' in: " << run.err;
@@ -165,6 +166,28 @@ TEST(cli_errors, unreadable_input) {
         settings.user = "nobody";
     }
     run.expect_failure({"=locked.ogg"}, input, "Permission denied", settings);
+}
+
+// A FIFO that no process writes (as input) or reads (as output) would block
+// a plain open for ever: each input kind refuses it at once, and so does
+// the output. The run is killed if it hangs all the same.
+TEST(cli_errors, fifo_without_a_writer_or_a_reader_is_refused_at_once) {
+    failing_run run;
+    ASSERT_EQ(::mkfifo(run.dir.file("pipe.ogg").c_str(), 0600), 0);
+    run_settings bounded;
+    bounded.seconds_limit = 60;
+    for (const char *kind : {"memory", "read", "mapped"}) {
+        run.expect_failure({"--input", kind, "=pipe.ogg"}, input, "not a regular file", bounded);
+    }
+    const tool_outcome out = run_tool({fixture_path("short.ogg"), "-o", run.dir.file("pipe.ogg")}, bounded);
+    EXPECT_FALSE(out.hung);
+    EXPECT_EQ(out.exit_code, output) << out.err;
+}
+
+// A chained file whose streams differ in format cannot be one WAV file: it
+// is refused before anything is written.
+TEST(cli_errors, chained_streams_in_two_formats) {
+    failing_run().expect_failure({"@chained.ogg"}, stream, "a WAV file holds one format");
 }
 
 // Interrupted while writing: the temporary file goes, no output appears.

@@ -1,7 +1,11 @@
 // The three input kinds and the byte range options: a stream stored inside
 // a larger file decodes, through memory, read and mapped input alike, to
-// the PCM of the same stream on its own.
+// the PCM of the same stream on its own; a chained file decodes stream
+// after stream.
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
 
 #include "expected_pcm.h"
 #include "support/test_data.h"
@@ -43,6 +47,20 @@ TEST_P(cli_inputs, range_cut_short_decodes_what_it_holds) {
     EXPECT_GT(pcm.size(), 0u);
     EXPECT_LT(pcm.size(), expected.size());
     EXPECT_TRUE(expected.compare(0, pcm.size(), pcm) == 0) << "a cut stream must decode as the start of the whole";
+}
+
+// cat a.ogg b.ogg a.ogg: every stream of the chain in order, each attached
+// at the offset where it begins, as oggdec decodes it.
+TEST_P(cli_inputs, chained_file_decodes_every_stream_in_order) {
+    const scratch_dir dir;
+    const std::vector<std::uint8_t> intro = read_bytes(fixture_path("intro.ogg"));
+    const std::vector<std::uint8_t> loop = read_bytes(fixture_path("loop.ogg"));
+    std::vector<std::uint8_t> chain = intro;
+    chain.insert(chain.end(), loop.begin(), loop.end());
+    chain.insert(chain.end(), intro.begin(), intro.end());
+    write_bytes(dir.file("chain.ogg"), chain);
+    const std::string intro_pcm = reference_pcm("intro.ogg");
+    EXPECT_TRUE(decode_raw({dir.file("chain.ogg")}) == intro_pcm + reference_pcm("loop.ogg") + intro_pcm);
 }
 
 INSTANTIATE_TEST_SUITE_P(kinds, cli_inputs, ::testing::Values("memory", "read", "mapped"),

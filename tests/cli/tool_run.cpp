@@ -2,6 +2,8 @@
 // under qemu-arm in cross builds, where a forked child does not survive.
 #include "tool_run.h"
 
+#include "support/bounded_wait.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -125,9 +127,10 @@ tool_outcome run_tool(const std::vector<std::string> &args, const run_settings &
         const file_size_limit limit(settings.file_size_limit);
         child = spawn(command_of(args, settings.user), actions);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const child_exit ended = wait_for_child(child, settings.seconds_limit);
+    const int status = ended.status;
     tool_outcome outcome;
+    outcome.hung = ended.killed;
     if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) outcome.signal_number = WTERMSIG(status);
     outcome.out = read_all(out);

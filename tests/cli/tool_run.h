@@ -11,6 +11,7 @@
 struct tool_outcome {
     int exit_code = -1;     // -1 when the program did not exit normally
     int signal_number = 0;  // the signal that ended it, if one did
+    bool hung = false;      // still running at run_settings::seconds_limit, and killed
     std::string out;        // standard output, bytes
     std::string err;        // standard error, text
 };
@@ -19,6 +20,7 @@ struct run_settings {
     std::string directory;     // working directory; empty: the test's own
     std::string user;          // not empty: run as this user via setpriv (the test must be root)
     long file_size_limit = 0;  // nonzero: RLIMIT_FSIZE in bytes, writes past it fail
+    int seconds_limit = 0;     // nonzero: killed if still running then (a guard against hangs)
 };
 
 // Runs the tool with args and waits for it; standard input is /dev/null.

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "support/bounded_wait.h"
 #include "support/reference.h"
 #include "support/test_data.h"
 
@@ -25,6 +27,7 @@ namespace {
 
 struct player_outcome {
     int exit_code = -1;
+    bool hung = false;   // killed at the time limit
     std::string err;     // standard error
     std::string played;  // what the disk driver wrote
 };
@@ -77,9 +80,10 @@ player_outcome run_player(std::vector<std::string> args, const std::string &driv
         ADD_FAILURE() << "cannot start " << VELMORA_PLAY_PATH;
         return outcome;
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+    // A guard against a player that hangs, not a measure of its speed.
+    const child_exit ended = wait_for_child(child, 120);
+    outcome.hung = ended.killed;
+    if (WIFEXITED(ended.status)) outcome.exit_code = WEXITSTATUS(ended.status);
     outcome.err = file_text(err_path);
     outcome.played = file_text(played_path);
     return outcome;
@@ -152,6 +156,19 @@ TEST(player_disk, a_suspend_plays_silence_then_goes_on_where_it_stopped) {
     ASSERT_LE(before, gap_end);
     EXPECT_EQ(played.find_first_not_of('\0', before), gap_end < played.size() ? gap_end : std::string::npos)
         << "the suspend played something other than silence";
+}
+
+// A FIFO that no process writes would block a plain open for ever; the
+// player refuses it at once, whatever the input kind.
+TEST(player_disk, fifo_without_a_writer_is_refused_at_once) {
+    const scratch_dir dir;
+    const std::string fifo = dir.file("pipe.ogg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char *kind : {"memory", "read", "mapped"}) {
+        const player_outcome run = run_player({"--input", kind, fifo});
+        EXPECT_FALSE(run.hung) << kind;
+        EXPECT_EQ(run.exit_code, 3) << kind << ": " << run.err;
+    }
 }
 
 TEST(player_disk, no_audio_device_is_a_clear_failure) {
