@@ -4,9 +4,9 @@
 # against ov_read with the reference Tremor (same source and configuration
 # without those patches), and Velmora (velmora_bench over the build's
 # Tremor) against that same reference, the yardstick of the speed targets.
-# A cross build for ARM is counted under qemu-arm with
-# bench/arm/qemu_module_icount.c, a native one under callgrind; each count
-# has the program's start-up (a run that decodes nothing) taken off.
+# A cross build for ARM is counted under qemu-arm (qemu-aarch64 for arm64)
+# with bench/arm/qemu_module_icount.c, a native one under callgrind; each
+# count has the program's start-up (a run that decodes nothing) taken off.
 #
 # Usage: bench/tremor_ab.sh BUILD [FILE...]
 #   BUILD: a from-source build with tests and the bench (targets tremor_ab
@@ -23,13 +23,18 @@ mkdir -p "$out"
 cmake --build "$build" -j2 --target tremor_ab velmora_bench >/dev/null
 bash "$root/bench/make_inputs.sh" "$root/build/bench/inputs" >/dev/null
 
-if grep -q '^CMAKE_TOOLCHAIN_FILE:.*arm-linux-gnueabihf' "$build/CMakeCache.txt"; then
+case "$(grep '^CMAKE_TOOLCHAIN_FILE:' "$build/CMakeCache.txt" || true)" in
+    *arm-linux-gnueabihf*) qemu=qemu-arm ;;
+    *aarch64-linux-gnu*) qemu=qemu-aarch64 ;;
+    *) qemu= ;;
+esac
+if [ -n "$qemu" ]; then
     gcc -O2 -shared -fPIC "$root/bench/arm/qemu_module_icount.c" -o "$out/libicount.so"
-    # count OUT PROGRAM ARGS...: instructions of one run under qemu-arm
+    # count OUT PROGRAM ARGS...: instructions of one run under qemu
     count() {
         local result="$1"
         shift
-        qemu-arm -plugin "$out/libicount.so,out=$result" "$@" >/dev/null
+        "$qemu" -plugin "$out/libicount.so,out=$result" "$@" >/dev/null
         awk '$1 == "total" { print $2 }' "$result"
     }
 else

@@ -16,16 +16,19 @@ if(NOT VELMORA_DECODER_HEAP_BUDGET MATCHES "^[1-9][0-9]*$")
   message(FATAL_ERROR "VELMORA_DECODER_HEAP_BUDGET must be a number of bytes, not '${VELMORA_DECODER_HEAP_BUDGET}'")
 endif()
 set(velmora_codec_heap_dir ${CMAKE_CURRENT_LIST_DIR})
+# The repository's root, also where another project includes this file
+# (bench/quality).
+get_filename_component(velmora_codec_heap_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 # With the platform layer (its test seam and the backend), which names the
 # decoder each thread serves.
 add_library(velmora_codec_heap STATIC
-  ${PROJECT_SOURCE_DIR}/core/codec_allocator.cpp
-  ${PROJECT_SOURCE_DIR}/core/heap_budget.cpp
-  ${PROJECT_SOURCE_DIR}/core/ogg_allocator.cpp
-  ${PROJECT_SOURCE_DIR}/platform/fault.cpp
-  ${PROJECT_SOURCE_DIR}/${VELMORA_PLATFORM_BACKEND})
-target_include_directories(velmora_codec_heap PUBLIC ${PROJECT_SOURCE_DIR})
+  ${velmora_codec_heap_root}/core/codec_allocator.cpp
+  ${velmora_codec_heap_root}/core/heap_budget.cpp
+  ${velmora_codec_heap_root}/core/ogg_allocator.cpp
+  ${velmora_codec_heap_root}/platform/fault.cpp
+  ${velmora_codec_heap_root}/${VELMORA_PLATFORM_BACKEND})
+target_include_directories(velmora_codec_heap PUBLIC ${velmora_codec_heap_root})
 target_compile_definitions(velmora_codec_heap PUBLIC VELMORA_DECODER_HEAP_BUDGET=${VELMORA_DECODER_HEAP_BUDGET})
 target_compile_options(velmora_codec_heap PRIVATE -fno-exceptions -fno-rtti -fvisibility=hidden)
 
@@ -36,7 +39,7 @@ target_compile_options(velmora_codec_heap PRIVATE -fno-exceptions -fno-rtti -fvi
 # velmora_route_codec_heap(TARGET [LIBOGG]): LIBOGG routes through libogg's
 # own entry points (core/ogg_allocator.h).
 function(velmora_route_codec_heap target)
-  target_compile_options(${target} PRIVATE "SHELL:-include ${PROJECT_SOURCE_DIR}/core/codec_heap_routing.h")
+  target_compile_options(${target} PRIVATE "SHELL:-include ${velmora_codec_heap_root}/core/codec_heap_routing.h")
   if("LIBOGG" IN_LIST ARGN)
     target_compile_definitions(${target} PRIVATE VELMORA_ROUTING_LIBOGG)
   endif()

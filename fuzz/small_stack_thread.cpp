@@ -1,7 +1,10 @@
 #include "fuzz/small_stack_thread.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -14,6 +17,32 @@ namespace {
 // megabytes), so even a large jump lands in the guard and faults. The region
 // is only reserved, never touched.
 constexpr std::size_t GUARD_BYTES = std::size_t{256} << 20;
+
+// The thread's stack is a mapping of ours: only its top stack_bytes are
+// accessible, and everything below them, the guard included, faults. glibc
+// takes no stack under PTHREAD_STACK_MIN (128 KiB on AArch64, 16 KiB on
+// x86-64 and 32-bit ARM), so where that is more the thread is given the
+// minimum with all but the top stack_bytes inaccessible. Never unmapped: the
+// thread lives as long as the process.
+struct thread_stack {
+    void *base;
+    std::size_t size;
+};
+
+thread_stack map_stack(std::size_t stack_bytes) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const long least = sysconf(_SC_THREAD_STACK_MIN);
+    const std::size_t given = std::max(stack_bytes, least > 0 ? static_cast<std::size_t>(least) : stack_bytes);
+    void *region = mmap(nullptr, GUARD_BYTES + given, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (stack_bytes % page != 0 || given % page != 0 || region == MAP_FAILED) {
+        fuzz_fail("cannot map the decoding thread's stack", static_cast<long long>(stack_bytes));
+    }
+    unsigned char *base = static_cast<unsigned char *>(region) + GUARD_BYTES;
+    if (mprotect(base + given - stack_bytes, stack_bytes, PROT_READ | PROT_WRITE) != 0) {
+        fuzz_fail("cannot map the decoding thread's stack", static_cast<long long>(stack_bytes));
+    }
+    return {base, given};
+}
 
 }  // namespace
 
@@ -33,8 +62,8 @@ small_stack_thread &small_stack_thread::instance(std::size_t stack_bytes) {
 small_stack_thread::small_stack_thread(std::size_t stack_bytes) : state_(new state) {
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
-    if (pthread_attr_setstacksize(&attributes, stack_bytes) != 0 ||
-        pthread_attr_setguardsize(&attributes, GUARD_BYTES) != 0) {
+    const thread_stack stack = map_stack(stack_bytes);
+    if (pthread_attr_setstack(&attributes, stack.base, stack.size) != 0) {
         fuzz_fail("cannot size the decoding thread's stack", static_cast<long long>(stack_bytes));
     }
     pthread_t thread;

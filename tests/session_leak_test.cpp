@@ -22,8 +22,8 @@ namespace {
 
 #ifdef UNDER_ADDRESS_SANITIZER
 constexpr int DEFAULT_CYCLES = 200;
-#elif defined(__arm__)
-constexpr int DEFAULT_CYCLES = 400;  // small devices, and qemu-arm in the suite
+#elif defined(__arm__) || defined(__aarch64__)
+constexpr int DEFAULT_CYCLES = 400;  // small devices, and qemu in the suite
 #else
 constexpr int DEFAULT_CYCLES = 2000;
 #endif

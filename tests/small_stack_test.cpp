@@ -15,6 +15,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -41,17 +42,22 @@ namespace {
 constexpr std::size_t STACK_BYTES = 16 * 1024;
 constexpr unsigned char PAINT = 0xA5;
 
-// A stack of its own, painted, with an inaccessible page below it so that
-// overflowing it faults instead of writing over other memory.
+// A stack of its own, painted, with inaccessible memory below it so that
+// overflowing it faults instead of writing over other memory. glibc takes
+// no stack under PTHREAD_STACK_MIN (128 KiB on AArch64, 16 KiB on x86-64
+// and 32-bit ARM): where that is more, the thread is given the minimum, all
+// of it inaccessible but the top STACK_BYTES.
 class painted_stack {
 public:
     painted_stack() : page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {
-        void *p = mmap(nullptr, page_ + STACK_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        const long least = sysconf(_SC_THREAD_STACK_MIN);
+        given_ = std::max(STACK_BYTES, least > 0 ? static_cast<std::size_t>(least) : STACK_BYTES);
+        void *p = mmap(nullptr, page_ + given_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::runtime_error("no memory for the stack");
         base_ = static_cast<unsigned char *>(p);
-        mprotect(base_, page_, PROT_NONE);
+        if (mprotect(stack(), STACK_BYTES, PROT_READ | PROT_WRITE) != 0) throw std::runtime_error("stack not writable");
     }
-    ~painted_stack() { munmap(base_, page_ + STACK_BYTES); }
+    ~painted_stack() { munmap(base_, page_ + given_); }
     painted_stack(const painted_stack &) = delete;
     painted_stack &operator=(const painted_stack &) = delete;
 
@@ -63,9 +69,9 @@ public:
         std::memset(stack(), PAINT, STACK_BYTES);
         pthread_attr_t attr;
         pthread_attr_init(&attr);
-        pthread_attr_setstack(&attr, stack(), STACK_BYTES);
+        const int sized = pthread_attr_setstack(&attr, base_ + page_, given_);
         pthread_t thread;
-        const int created = pthread_create(&thread, &attr, &call, &body);
+        const int created = sized == 0 ? pthread_create(&thread, &attr, &call, &body) : sized;
         pthread_attr_destroy(&attr);
         if (created != 0) throw std::runtime_error("no thread on the small stack");
         pthread_join(thread, nullptr);
@@ -76,12 +82,14 @@ public:
     }
 
 private:
-    unsigned char *stack() const { return base_ + page_; }
+    // The accessible top of the mapping.
+    unsigned char *stack() const { return base_ + page_ + given_ - STACK_BYTES; }
     static void *call(void *body) {
         (*static_cast<std::function<void()> *>(body))();
         return nullptr;
     }
     std::size_t page_;
+    std::size_t given_ = 0;
     unsigned char *base_ = nullptr;
 };
 
