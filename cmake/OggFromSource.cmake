@@ -53,6 +53,8 @@ target_include_directories(velmora_ogg PUBLIC ${ogg_dir}/include ${ogg_include})
 target_compile_options(velmora_ogg PRIVATE -w)
 if(VELMORA_SANITIZE)
   # libogg's bit reader shifts bytes up into the sign bit of an int
-  # (bitwise.c), counting on two's-complement wrap-around as Tremor does.
-  target_compile_options(velmora_ogg PRIVATE -fno-sanitize=signed-integer-overflow,shift)
+  # (bitwise.c), counting on two's-complement wrap-around as Tremor does;
+  # its sync layer adds a zero offset to the buffer before the buffer exists
+  # (ogg_sync_pageseek on a fresh state, as ov_open's first look does).
+  target_compile_options(velmora_ogg PRIVATE -fno-sanitize=signed-integer-overflow,shift,pointer-overflow)
 endif()

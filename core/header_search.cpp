@@ -10,9 +10,10 @@ constexpr long PAGE_HEADER_BYTES = 27;
 // candidate page, pattern, header and body all in the buffer; else 0 (it
 // waits for more, or passes over bytes that hold no pattern).
 std::uint64_t candidate_bytes(const ogg_sync_state &sync) {
-    const unsigned char *at = sync.data + sync.returned;
     const long held = sync.fill - sync.returned;
-    if (held < PAGE_HEADER_BYTES || std::memcmp(at, "OggS", 4) != 0) return 0;
+    if (held < PAGE_HEADER_BYTES) return 0;
+    const unsigned char *at = sync.data + sync.returned;
+    if (std::memcmp(at, "OggS", 4) != 0) return 0;
     const int segments = at[PAGE_HEADER_BYTES - 1];
     const long header = PAGE_HEADER_BYTES + segments;
     if (held < header) return 0;
