@@ -10,7 +10,7 @@ void print_usage() {
     std::fprintf(stderr,
                  "usage: velmora_bench [--runs N] FILE...\n"
                  "       velmora_bench --decoder velmora|ovread|none"
-                 " [--input memory|read|mapped] FILE\n");
+                 " [--input memory|read|mapped] [--runs N] [--pcm OUT.raw] FILE\n");
 }
 
 bool parse_decoder(const char *word, bench_decoder &decoder) {
@@ -31,7 +31,8 @@ bool parse_input(const char *word, velmora_input &input) {
 
 bool check_consistency(const bench_options &options) {
     if (options.files.empty()) return false;
-    if (!options.single) return options.runs >= 1;
+    if (options.runs < 0) return false;
+    if (!options.single) return options.pcm_path.empty();
     if (options.files.size() != 1) return false;
     return options.decoder != bench_decoder::ovread || options.input == velmora_input::memory;
 }
@@ -45,9 +46,12 @@ bool parse_bench_options(int argc, char **argv, bench_options &options) {
         bool ok = true;
         if (std::strcmp(arg, "--runs") == 0 && has_value) {
             options.runs = std::atoi(argv[++i]);
+            ok = options.runs >= 1;
         } else if (std::strcmp(arg, "--decoder") == 0 && has_value) {
             options.single = true;
             ok = parse_decoder(argv[++i], options.decoder);
+        } else if (std::strcmp(arg, "--pcm") == 0 && has_value) {
+            options.pcm_path = argv[++i];
         } else if (std::strcmp(arg, "--input") == 0 && has_value) {
             ok = parse_input(argv[++i], options.input);
         } else if (arg[0] == '-') {

@@ -3,10 +3,13 @@
 //   velmora_bench [--runs N] FILE...
 //       Timing table: every file decoded by ov_read and by Velmora over each
 //       input kind, outputs compared, best of N runs (default 5) timed.
-//   velmora_bench --decoder velmora|ovread|none [--input memory|read|mapped] FILE
+//   velmora_bench --decoder velmora|ovread|none [--input memory|read|mapped]
+//                 [--runs N] [--pcm OUT.raw] FILE
 //       One decode of one file by one decoder, for callgrind and massif
 //       (ovread reads memory only; none loads the file and decodes nothing,
-//       to measure the benchmark's own baseline).
+//       to measure the benchmark's own baseline). --runs N decodes N times
+//       and prints the best wall time; --pcm writes the PCM of one more
+//       decode, after the measured ones, to OUT.raw.
 #ifndef VELMORA_BENCH_OPTIONS_H
 #define VELMORA_BENCH_OPTIONS_H
 
@@ -21,7 +24,8 @@ struct bench_options {
     bool single = false;  // --decoder given: one decode, no table
     bench_decoder decoder = bench_decoder::velmora;
     velmora_input input = velmora_input::memory;
-    int runs = 5;
+    int runs = 0;  // 0: not given (the table then takes 5, a single decode 1)
+    std::string pcm_path;  // --pcm: where a single decode's PCM goes
     std::vector<std::string> files;
 };
 

@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
-# Generates the benchmark inputs: four 60-second Ogg Vorbis streams, too big
-# to commit, made from music-like signals (tones, chords, noise, sweeps, some
+# Generates the benchmark inputs: 60-second Ogg Vorbis streams, too big to
+# commit, made from music-like signals (tones, chords, noise, sweeps, some
 # movement in level and a little reverb) so the codec does realistic work.
 #
 #   stereo44_q8.ogg  2 ch, 44100 Hz, oggenc -q 8 (high quality, many bits)
 #   stereo44_q0.ogg  2 ch, 44100 Hz, oggenc -q 0 (low quality, few bits)
 #   mono44_q4.ogg    1 ch, 44100 Hz, oggenc -q 4
 #   six48_q4.ogg     6 ch, 48000 Hz, oggenc -q 4
+#
+# and the streams the decoders are compared on (bench/compare.sh), each
+# twice: the whole minute (NAME.ogg) and its first second alone (NAME_1s.ogg,
+# the same signal and settings), so that a count of the first less a count
+# of the second is the decoding of 59 seconds, without the start-up, the
+# headers and the setup:
+#
+#   stereo44_q0, stereo44_q6, stereo44_q10   2 ch, 44100 Hz, -q 0, 6, 10
+#   mono44_q4                                1 ch, 44100 Hz, -q 4
+#   six48_q4                                 6 ch, 48000 Hz, -q 4
 #
 # Usage: make_inputs.sh [OUTPUT_DIR]   (default: build/bench/inputs)
 #
@@ -24,7 +34,8 @@ for tool in sox oggenc sha256sum; do
     command -v "$tool" >/dev/null || { echo "make_inputs: missing tool $tool" >&2; exit 1; }
 done
 
-names=(stereo44_q8 stereo44_q0 mono44_q4 six48_q4)
+names=(stereo44_q8 stereo44_q0 mono44_q4 six48_q4 stereo44_q6 stereo44_q10
+       stereo44_q0_1s stereo44_q6_1s stereo44_q10_1s mono44_q4_1s six48_q4_1s)
 stamp="$out/.made-by"
 version="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1) $(oggenc --version 2>&1 | head -1)"
 all_there=yes
@@ -76,6 +87,19 @@ encode "$work/stereo.wav" stereo44_q8 8 2001
 encode "$work/stereo.wav" stereo44_q0 0 2002
 encode "$work/mono.wav" mono44_q4 4 2003
 encode "$work/six.wav" six48_q4 4 2004
+encode "$work/stereo.wav" stereo44_q6 6 2005
+encode "$work/stereo.wav" stereo44_q10 10 2006
+
+# The first second of each compared stream: the same samples cut from the
+# same signal (trim), encoded with the same settings and serial number.
+for signal in stereo mono six; do
+    sox -V1 "$work/$signal.wav" -t wavpcm "$work/${signal}_1s.wav" trim 0 1
+done
+encode "$work/stereo_1s.wav" stereo44_q0_1s 0 2002
+encode "$work/stereo_1s.wav" stereo44_q6_1s 6 2005
+encode "$work/stereo_1s.wav" stereo44_q10_1s 10 2006
+encode "$work/mono_1s.wav" mono44_q4_1s 4 2003
+encode "$work/six_1s.wav" six48_q4_1s 4 2004
 
 echo "$version" >"$stamp"
 for name in "${names[@]}"; do

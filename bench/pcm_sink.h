@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -28,6 +29,21 @@ public:
         kept.insert(kept.end(), pcm, pcm + bytes);
     }
     std::vector<std::uint8_t> kept;
+};
+
+// Writes everything to a file, for a quality measurement against another
+// decoder (bench/compare.sh); a profile should not include it.
+class file_sink : public pcm_sink {
+public:
+    explicit file_sink(std::FILE *file) : file_(file) {}
+    void consume(const std::uint8_t *pcm, std::size_t bytes) override {
+        if (std::fwrite(pcm, 1, bytes, file_) != bytes) failed_ = true;
+    }
+    bool failed() const { return failed_; }
+
+private:
+    std::FILE *file_;
+    bool failed_ = false;
 };
 
 // Compares with a reference; identical() also needs the lengths to agree.

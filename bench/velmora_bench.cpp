@@ -1,5 +1,6 @@
 // Velmora against Tremor's ov_read: a timing table over many files, or one
 // decode by one decoder for callgrind and massif (see bench_options.h).
+#include <chrono>
 #include <cstdio>
 
 #include "bench_options.h"
@@ -24,17 +25,26 @@ const char *decoder_name(bench_decoder decoder) {
 // decoder's creation to its release, and nothing else does: run.sh points
 // callgrind's --toggle-collect at its name. Loading the file stays outside.
 __attribute__((noinline)) decode_outcome measured_decode(const bench_options &options,
-                                                         const input_block &block) {
-    discard_sink discard;
+                                                         const input_block &block, pcm_sink &sink) {
     switch (options.decoder) {
-        case bench_decoder::velmora: return decode_with_velmora(options.input, block, discard);
-        case bench_decoder::ovread: return decode_with_ovread(block, discard);
+        case bench_decoder::velmora: return decode_with_velmora(options.input, block, sink);
+        case bench_decoder::ovread: return decode_with_ovread(block, sink);
         case bench_decoder::none: break;
     }
     return decode_outcome{true, true, 0, 0, 0};
 }
 
 namespace {
+
+// Writes one more decode's PCM to options.pcm_path; false on any failure.
+bool write_pcm(const bench_options &options, const input_block &block) {
+    std::FILE *file = std::fopen(options.pcm_path.c_str(), "wb");
+    if (!file) return false;
+    file_sink sink(file);
+    const decode_outcome outcome = measured_decode(options, block, sink);
+    const bool closed = std::fclose(file) == 0;
+    return outcome.finished && !sink.failed() && closed;
+}
 
 int run_single(const bench_options &options) {
     const input_block block(options.files[0]);
@@ -47,10 +57,24 @@ int run_single(const bench_options &options) {
     std::printf("decoder=%s input=%s file=%s\n", decoder_name(options.decoder),
                 velmora_input_name(options.input), options.files[0].c_str());
     std::fflush(stdout);
-    const decode_outcome outcome = measured_decode(options, block);
+    discard_sink discard;
+    decode_outcome outcome;
+    double best = 0;
+    const int runs = options.runs > 0 ? options.runs : 1;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        outcome = measured_decode(options, block, discard);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (run == 0 || took.count() < best) best = took.count();
+    }
     std::printf("channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
                 outcome.channels, outcome.rate,
                 static_cast<unsigned long long>(outcome.bytes), outcome.audio_seconds());
+    if (options.runs > 0) std::printf("runs=%d best_seconds=%.6f\n", runs, best);
+    if (!options.pcm_path.empty() && !write_pcm(options, block)) {
+        std::fprintf(stderr, "velmora_bench: cannot write the PCM to %s\n", options.pcm_path.c_str());
+        return 1;
+    }
     return outcome.started && outcome.finished ? 0 : 1;
 }
 
@@ -60,5 +84,5 @@ int main(int argc, char **argv) {
     bench_options options;
     if (!parse_bench_options(argc, argv, options)) return 2;
     if (options.single) return run_single(options);
-    return print_timing_table(options.files, options.runs) ? 0 : 1;
+    return print_timing_table(options.files, options.runs > 0 ? options.runs : 5) ? 0 : 1;
 }

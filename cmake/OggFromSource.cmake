@@ -14,7 +14,7 @@ set(VELMORA_OGG_SOURCE_DIR "" CACHE PATH "Unpacked libogg source tree (empty: fe
 set(ogg_dir ${VELMORA_OGG_SOURCE_DIR})
 if(NOT ogg_dir)
   execute_process(
-    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/fetch-source.sh libogg ${VELMORA_SOURCE_CACHE}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/fetch-source.sh libogg ${VELMORA_SOURCE_CACHE}
     RESULT_VARIABLE fetch_result
     OUTPUT_VARIABLE fetched_tree
     ERROR_VARIABLE fetch_errors
