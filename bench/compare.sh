@@ -7,15 +7,17 @@
 #
 #   32-bit ARM  instructions under qemu-arm (bench/arm/qemu_module_icount.c,
 #               the whole process), Release cross builds
-#   x86-64      instructions under callgrind (inside measured_decode only)
-#               and wall time (best of --runs decodes), Release native builds
+#   x86-64      instructions under callgrind (inside measured_decode only),
+#               wall and process CPU time (each the best of --runs decodes,
+#               default 5), Release native builds
 #   SNR         the PCM of the 60-second stream against libvorbis's
 #               floating-point decoder (bench/quality/vorbis_snr)
 #
 # Decoders (--configs):
-#   low     Velmora, the default build: Tremor with _LOW_ACCURACY_ (on ARM
-#           with NEON, as devices get it)
-#   full    Velmora with Tremor at full accuracy (VELMORA_TREMOR_LOW_ACCURACY=OFF)
+#   low     Velmora with Tremor at low accuracy (_LOW_ACCURACY_): the ARM
+#           build's default, NEON on ARM as devices get it
+#   full    Velmora with Tremor at full accuracy (VELMORA_TREMOR_LOW_ACCURACY=OFF),
+#           the native build's default
 #   ffmpeg  bench/ffmpeg_bench: libavformat's Ogg demuxer, libavcodec's Vorbis
 #           decoder, libswresample to interleaved s16 (Debian's packages)
 #   ovread  Tremor's own ov_read over the default build's Tremor
@@ -23,7 +25,10 @@
 # Streams (--kinds): stereo44_q0 stereo44_q6 stereo44_q10 mono44_q4 six48_q4
 #
 # Usage: bench/compare.sh [--kinds K,K..] [--configs C,C..] [--no-arm]
-#                         [--no-x86] [--no-snr] [--runs N]
+#                         [--no-x86] [--no-snr] [--runs N] [--reuse]
+#   --reuse   take the figures of an earlier run from build/compare/runs
+#             where they are there (to print the table again, or add a kind
+#             or decoder to it); nothing is rebuilt or checked for staleness
 # Results: build/compare/results.md (raw counts and PCM in build/compare/runs).
 # FFmpeg is skipped, with a line saying so, where its libraries for a target
 # are not installed. Exits 0 once the table is printed.
@@ -35,10 +40,10 @@ all_kinds=(stereo44_q0 stereo44_q6 stereo44_q10 mono44_q4 six48_q4)
 all_configs=(low full ffmpeg ovread)
 kinds=("${all_kinds[@]}")
 configs=("${all_configs[@]}")
-arm=yes x86=yes snr=yes runs=5
+arm=yes x86=yes snr=yes runs=5 reuse=no
 
 usage() {
-    echo "usage: bench/compare.sh [--kinds K,K..] [--configs C,C..] [--no-arm] [--no-x86] [--no-snr] [--runs N]" >&2
+    echo "usage: bench/compare.sh [--kinds K,K..] [--configs C,C..] [--no-arm] [--no-x86] [--no-snr] [--runs N] [--reuse]" >&2
     echo "  kinds: ${all_kinds[*]}; configs: ${all_configs[*]}" >&2
     exit 2
 }
@@ -61,6 +66,7 @@ while [ $# -gt 0 ]; do
         --no-x86) x86=no ;;
         --no-snr) snr=no ;;
         --runs) [ $# -ge 2 ] && [ "$2" -ge 1 ] 2>/dev/null || usage; runs="$2"; shift ;;
+        --reuse) reuse=yes ;;
         *) usage ;;
     esac
     shift
@@ -127,15 +133,23 @@ host() {
 
 field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" "$2" | head -1; }
 
+# kept FILE...: with --reuse, whether an earlier run left every FILE.
+kept() {
+    [ "$reuse" = yes ] || return 1
+    local file
+    for file in "$@"; do [ -s "$file" ] || return 1; done
+}
+
 # Results, by "platform kind config".
-declare -A instructions samples seconds audio snr_db
+declare -A instructions samples seconds cpu_seconds audio snr_db
 
 # count_arm KIND CONFIG: qemu-arm instruction counts of the two streams.
 count_arm() {
     local kind="$1" config="$2" part total=() pcm=()
     for part in "$kind" "${kind}_1s"; do
         local raw="$runs_dir/arm-$config.$part"
-        qemu-arm -plugin "$plugin,out=$raw.icount" "${host_cmd[@]}" "$inputs/$part.ogg" >"$raw.out"
+        kept "$raw.icount" "$raw.out" ||
+            qemu-arm -plugin "$plugin,out=$raw.icount" "${host_cmd[@]}" "$inputs/$part.ogg" >"$raw.out"
         total+=("$(awk '$1 == "total" { print $2 }' "$raw.icount")")
         pcm+=("$(field pcm_bytes "$raw.out")")
     done
@@ -146,20 +160,24 @@ count_arm() {
 # count_x86 KIND CONFIG: callgrind counts inside the decode, and the best
 # wall times, of the two streams.
 count_x86() {
-    local kind="$1" config="$2" part total=() pcm=() best=() length=()
+    local kind="$1" config="$2" part total=() pcm=() best=() cpu=() length=() preload=""
+    [ "$config" = ffmpeg ] && preload="$hwy_stub"
     for part in "$kind" "${kind}_1s"; do
         local raw="$runs_dir/x86-$config.$part"
-        LD_BIND_NOW=1 valgrind --tool=callgrind --demangle=no --toggle-collect='*measured_decode*' \
-            --callgrind-out-file="$raw.callgrind" "${host_cmd[@]}" "$inputs/$part.ogg" >"$raw.out" 2>"$raw.valgrind"
+        kept "$raw.callgrind" "$raw.out" ||
+            LD_PRELOAD="$preload" LD_BIND_NOW=1 valgrind --tool=callgrind --demangle=no --toggle-collect='*measured_decode*' \
+                --callgrind-out-file="$raw.callgrind" "${host_cmd[@]}" "$inputs/$part.ogg" >"$raw.out" 2>"$raw.valgrind"
         total+=("$(awk '$1 == "totals:" || $1 == "summary:" { print $2; exit }' "$raw.callgrind")")
         pcm+=("$(field pcm_bytes "$raw.out")")
-        "${host_cmd[@]}" --runs "$runs" "$inputs/$part.ogg" >"$raw.timing"
+        kept "$raw.timing" || "${host_cmd[@]}" --runs "$runs" "$inputs/$part.ogg" >"$raw.timing"
         best+=("$(field best_seconds "$raw.timing")")
+        cpu+=("$(field best_cpu_seconds "$raw.timing")")
         length+=("$(field audio_seconds "$raw.timing")")
     done
     instructions["x86 $kind $config"]=$((total[0] - total[1]))
     samples["x86 $kind $config"]=$(((pcm[0] - pcm[1]) / 2))
     seconds["x86 $kind $config"]="$(awk -v a="${best[0]}" -v b="${best[1]}" 'BEGIN { print a - b }')"
+    cpu_seconds["x86 $kind $config"]="$(awk -v a="${cpu[0]}" -v b="${cpu[1]}" 'BEGIN { print a - b }')"
     audio["x86 $kind $config"]="$(awk -v a="${length[0]}" -v b="${length[1]}" 'BEGIN { print a - b }')"
 }
 
@@ -168,8 +186,10 @@ quality() {
     local platform="$1" kind="$2" config="$3" raw="$runs_dir/$1-$3.$2"
     local run=("${host_cmd[@]}")
     [ "$platform" = arm ] && run=(qemu-arm "${host_cmd[@]}")
-    "${run[@]}" --pcm "$raw.raw" "$inputs/$kind.ogg" >/dev/null
-    "$snr_tool" "$inputs/$kind.ogg" "$raw.raw" >"$raw.snr"
+    if ! kept "$raw.snr"; then
+        "${run[@]}" --pcm "$raw.raw" "$inputs/$kind.ogg" >/dev/null
+        "$snr_tool" "$inputs/$kind.ogg" "$raw.raw" >"$raw.snr"
+    fi
     snr_db["$platform $kind $config"]="$(field snr_db "$raw.snr")"
     rm -f "$raw.raw"
 }
@@ -193,10 +213,10 @@ measure() {
 
 label() {
     case "$1" in
-        low) echo "Velmora, default (low accuracy)" ;;
-        full) echo "Velmora, full accuracy" ;;
+        low) echo "Velmora, low accuracy (ARM's default)" ;;
+        full) echo "Velmora, full accuracy (x86-64's default)" ;;
         ffmpeg) echo "FFmpeg $ffmpeg_version" ;;
-        ovread) echo "Tremor ov_read (default build's Tremor)" ;;
+        ovread) echo "Tremor ov_read (the low-accuracy build's Tremor)" ;;
     esac
 }
 
@@ -209,10 +229,10 @@ table() {
         echo "| stream | decoder | instructions (M) | per sample | / FFmpeg | SNR vs libvorbis (dB) |"
         echo "|---|---|---|---|---|---|"
     else
-        echo "x86-64 (callgrind inside the decode; wall time best of $runs): 59 s of decoding"
+        echo "x86-64 (callgrind inside the decode; wall and process CPU time, each the best of $runs): 59 s of decoding"
         echo
-        echo "| stream | decoder | instructions (M) | per sample | / FFmpeg | wall ms | x realtime | SNR vs libvorbis (dB) |"
-        echo "|---|---|---|---|---|---|---|---|"
+        echo "| stream | decoder | instructions (M) | per sample | / FFmpeg | wall ms | CPU ms | x realtime (CPU) | SNR vs libvorbis (dB) |"
+        echo "|---|---|---|---|---|---|---|---|---|"
     fi
     for kind in "${kinds[@]}"; do
         for config in "${configs[@]}"; do
@@ -222,8 +242,8 @@ table() {
             row="$(awk -v n="${instructions[$key]}" -v s="${samples[$key]}" -v f="${instructions[$base]:-}" \
                 'BEGIN { printf "%.1f | %.1f | %s", n / 1e6, n / s, f == "" ? "-" : sprintf("%.3f", n / f) }')"
             if [ "$platform" = x86 ]; then
-                row+="$(awk -v t="${seconds[$key]}" -v a="${audio[$key]}" \
-                    'BEGIN { printf " | %.1f | %.0f", t * 1000, t > 0 ? a / t : 0 }')"
+                row+="$(awk -v t="${seconds[$key]}" -v c="${cpu_seconds[$key]}" -v a="${audio[$key]}" \
+                    'BEGIN { printf " | %.1f | %.1f | %.0f", t * 1000, c * 1000, (c > 0 ? a / c : 0) }')"
             fi
             echo "| $kind | $(label "$config") | $row | ${snr_db[$key]:--} |"
         done
@@ -251,6 +271,8 @@ if [ "$arm" = yes ]; then
     measure arm
 fi
 if [ "$x86" = yes ]; then
+    hwy_stub="$out/libhwy_timer_stub.so"
+    gcc -O2 -Wall -Wextra -shared -fPIC "$root/bench/hwy_timer_stub.c" -o "$hwy_stub"
     builds x86
     measure x86
 fi

@@ -118,14 +118,15 @@ pick() {
 # WORK measures' terms; a SELECTION is mca_loop.py's arguments after the
 # source (a function, and --from, --to, --pattern, --count, --nth).
 kernel() {
-    local label="$1" accuracy="$2" unit="$3" amount="${3%% *}"
+    # "either": code the accuracy does not change, compiled in the low build
+    local label="$1" accuracy="${2/either/low}" shown="$2" unit="$3" amount="${3%% *}"
     local c_file="$4" c_work="$5" neon_file="$7" neon_work="$8"
     local c_selection neon_selection
     eval "c_selection=($6)"
     eval "neon_selection=($9)"
     slug="$(tr -c 'a-z0-9\n' - <<<"${label,,}")"
     configure "$accuracy"
-    local row="| $label | $accuracy | $unit |"
+    local row="| $label | $shown | $unit |"
     if ! pick "$accuracy" c "$c_file" "$c_work" "${c_selection[@]}"; then
         echo "$row C loop not found |"
         return
@@ -207,12 +208,12 @@ for acc in low full; do
         patched/floor1.c stores "render_line --pattern '^v' --count 2"
 done
 # The library's own conversion to 16-bit PCM (either accuracy: the same code)
-kernel "PCM conversion, stereo" low "16 samples" \
+kernel "PCM conversion, stereo" either "16 samples" \
     core/pcm_convert_portable.cpp loads "convert_pcm_portable --from 'channels == 2' --to '} else {'" \
     core/pcm_convert_simd.cpp loads "convert_stereo --pattern '^v'"
-kernel "PCM conversion, mono" low "16 samples" \
+kernel "PCM conversion, mono" either "16 samples" \
     core/pcm_convert_portable.cpp loads "convert_pcm_portable --from 'channels == 1' --to 'channels == 2'" \
     core/pcm_convert_simd.cpp loads "convert_mono --pattern '^v'"
-kernel "PCM conversion, other channel counts" low "16 samples" \
+kernel "PCM conversion, other channel counts" either "16 samples" \
     core/pcm_convert_portable.cpp loads "convert_pcm_portable --from '} else {'" \
     core/pcm_convert_simd.cpp loads "convert_strided --pattern '^v'"
