@@ -13,6 +13,12 @@
 # row's unit of work by what a step does (products, values stored or loaded,
 # counted per lane; or a fixed count where no instruction shows the work).
 #
+# llvm-mca reads the loops as Thumb-2 (-mtriple=thumbv7a-linux-gnueabihf,
+# -mattr=+neon: A32 would reject Thumb-only forms such as ldrd of any two
+# registers); its version 14 cannot take IT instructions, so mca_loop.py
+# --no-it leaves them out. LLVM has no Cortex-A53 model for 32-bit code:
+# that column says "no model".
+#
 # The C is the reference tree's code as GCC makes it at -O3, auto-vectorized
 # where GCC manages (the window's and overlap-add's loops). A NEON row says
 # "absent" when the patched tree has no such loop (the kernel has not
