@@ -184,4 +184,30 @@ TEST(TremorKernels, FloorLineMatchesReference) {
     }
 }
 
+#if defined(__ARM_NEON) && !defined(__aarch64__)
+// Floor predictions divide by each post's neighbours' distance through a
+// reciprocal: every distance a stream can give (2 to 32768), numerators
+// around its multiples, where a rounded-up multiplier errs first, up to
+// the largest a prediction makes (0x7fff times the distance less one).
+TEST(TremorKernels, FloorReciprocalDividesExactly) {
+    std::mt19937 random(1607);
+    for (std::uint32_t d = 2; d <= 32768; ++d) {
+        std::uint32_t mult = 0;
+        unsigned char shift = 0;
+        _vorbis_floor1_reciprocal(static_cast<int>(d), &mult, &shift);
+        const std::uint32_t largest = 0x7fffu * (d - 1);
+        std::vector<std::uint32_t> numerators = {0, 1, d - 1, largest - 1, largest};
+        for (std::uint32_t q : {1u, 2u, 3u, 255u, 256u, 0x7ffeu}) {
+            for (std::uint32_t n : {q * d - 1, q * d, q * d + 1})
+                if (n <= largest) numerators.push_back(n);
+        }
+        for (int round = 0; round < 4; ++round) numerators.push_back(random() % (largest + 1));
+        for (std::uint32_t n : numerators) {
+            ASSERT_EQ(_vorbis_floor1_quotient(n, mult, shift), static_cast<int>(n / d))
+                << n << " / " << d;
+        }
+    }
+}
+#endif
+
 }  // namespace

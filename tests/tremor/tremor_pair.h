@@ -42,6 +42,11 @@ void _vorbis_apply_window(std::int32_t *d, const void *window[2], long *blocksiz
 void _vorbis_overlap_add(std::int32_t *pcm, const std::int32_t *p, int n);
 void _vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);
 void _vorbis_floor1_render_line(int n, int x0, int x1, int y0, int y1, std::int32_t *d);
+#if defined(__ARM_NEON) && !defined(__aarch64__)
+// the patched Tremor's exact division for the floor's predictions
+void _vorbis_floor1_reciprocal(int d, std::uint32_t *mult, unsigned char *shift);
+int _vorbis_floor1_quotient(std::uint32_t numerator, std::uint32_t mult, int shift);
+#endif
 VELMORA_TREMOR_INTERNALS(reference_tremor_)
 int reference_tremor_ov_open_callbacks(void *source, OggVorbis_File *vf, const char *initial, long ibytes,
                                        ov_callbacks callbacks);
