@@ -1,7 +1,7 @@
 // SIMD conversion: the shift and the clamp are one saturating narrowing step
 // (SSE2 packs after an arithmetic shift; NEON's vqshrn), and interleaving is
-// done in registers. The last few frames of a batch, and on NEON channel counts
-// other than one and two, take the portable loop.
+// done in registers (NEON: channel counts other than one, two and, on 32-bit
+// ARM, six store lane by lane). The last few frames of a batch take the portable loop.
 #include "core/pcm_convert.h"
 
 #include <cstring>
@@ -141,7 +141,7 @@ int convert_stereo(std::int16_t *out, const std::int32_t *left,
     return n / 8 * 8;
 }
 
-// Other channel counts (5.1 streams and the like): each channel is narrowed
+// Other channel counts (quad, 7.1 and the like): each channel is narrowed
 // four samples at a time and its lanes stored a frame apart, the pointer
 // stepping one frame after each store (post-incremented by a register).
 int convert_strided(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
@@ -163,12 +163,44 @@ int convert_strided(std::int16_t *out, const std::int32_t *const *pcm, int chann
     return n / 4 * 4;
 }
 
+#if !defined(__aarch64__)
+// Two channels' samples of four frames as 32-bit units, one frame's pair
+// each (the first channel in the low half). vqshl #7 saturates x*128 to 32
+// bits, whose top half is then clamp_sample(x): x>>9 where x*128 fits, the
+// limit of its sign where it does not (exactly where x>>9 leaves the 16-bit
+// range); vsri puts the first channel's top half under the second's.
+inline uint32x4_t sample_pairs(const std::int32_t *a, const std::int32_t *b) {
+    const uint32x4_t low = vreinterpretq_u32_s32(vqshlq_n_s32(vld1q_s32(a), 7));
+    const uint32x4_t high = vreinterpretq_u32_s32(vqshlq_n_s32(vld1q_s32(b), 7));
+    return vsriq_n_u32(high, low, 16);
+}
+
+// Six channels (5.1), four frames a step: channels 0-1, 2-3 and 4-5 paired
+// into 32-bit units, which vst3.32 interleaves a frame (three units) at a
+// time, where lane stores would take one instruction a sample. NEON
+// structure stores of 32-bit elements need no alignment on ARMv7 and later
+// (a host's frames may start at any 2-byte boundary).
+int convert_six(std::int16_t *out, const std::int32_t *const *pcm, int n) {
+    const std::int32_t *c0 = pcm[0], *c1 = pcm[1], *c2 = pcm[2], *c3 = pcm[3], *c4 = pcm[4], *c5 = pcm[5];
+    for (int blocks = n / 4; blocks > 0; --blocks, out += 24) {
+        const uint32x4x3_t frames = {{sample_pairs(c0, c1), sample_pairs(c2, c3), sample_pairs(c4, c5)}};
+        vst3q_u32(reinterpret_cast<std::uint32_t *>(out), frames);
+        c0 += 4, c1 += 4, c2 += 4, c3 += 4, c4 += 4, c5 += 4;
+    }
+    return n / 4 * 4;
+}
+#endif
+
 void convert_neon(std::int16_t *out, const std::int32_t *const *pcm, int channels, int n) {
     int done;
     if (channels == 1) {
         done = convert_mono(out, pcm[0], n);
     } else if (channels == 2) {
         done = convert_stereo(out, pcm[0], pcm[1], n);
+#if !defined(__aarch64__)
+    } else if (channels == 6) {
+        done = convert_six(out, pcm, n);
+#endif
     } else {
         done = convert_strided(out, pcm, channels, n);
     }

@@ -149,4 +149,65 @@ TEST(TremorKernels, OverlapAddAndDecouplingMatchReference) {
     }
 }
 
+// The residue times the floor's lines at every block size: lines short
+// enough to end within a lane step, long ones, ones that run past the
+// block's end or start beyond it, flat ones, ones that rise or fall faster
+// than they run (their step needs the division), the table's ends (y 0
+// and 255), over full-range and extreme residues.
+TEST(TremorKernels, FloorLineMatchesReference) {
+    std::mt19937 random(1606);
+    std::uniform_int_distribution<int> any_y(0, 255);
+    for (int block : block_sizes) {
+        const int n = block / 2;
+        std::uniform_int_distribution<int> any_x(0, n + 8);
+        for (pattern kind : patterns) {
+            for (int round = 0; round < 64; ++round) {
+                const int x0 = round < 8 ? round : any_x(random);
+                int run = 1 + static_cast<int>(random() % 12);
+                if (round % 3 == 1) run = 1 + static_cast<int>(random() % (n + 16));
+                if (round % 3 == 2) run = 1 + static_cast<int>(random() % 32768);
+                const int x1 = x0 + run;
+                int y0 = any_y(random), y1 = any_y(random);
+                if (round % 8 == 3) y1 = y0;
+                if (round % 8 == 5) y0 = 0, y1 = 255;
+                if (round % 8 == 6) y0 = 255, y1 = 0;
+                SCOPED_TRACE("n " + std::to_string(n) + ", pattern " + std::to_string(static_cast<int>(kind)) +
+                             ", line (" + std::to_string(x0) + "," + std::to_string(y0) + ")-(" +
+                             std::to_string(x1) + "," + std::to_string(y1) + ")");
+                samples patched = make_input(n, kind, random);
+                samples reference = patched;
+                patched_tremor.render_line(n, x0, x1, y0, y1, patched.data());
+                reference_tremor.render_line(n, x0, x1, y0, y1, reference.data());
+                ASSERT_EQ(first_difference(patched, reference), -1);
+            }
+        }
+    }
+}
+
+#if defined(__ARM_NEON) && !defined(__aarch64__)
+// Floor predictions divide by each post's neighbours' distance through a
+// reciprocal: every distance a stream can give (2 to 32768), numerators
+// around its multiples, where a rounded-up multiplier errs first, up to
+// the largest a prediction makes (0x7fff times the distance less one).
+TEST(TremorKernels, FloorReciprocalDividesExactly) {
+    std::mt19937 random(1607);
+    for (std::uint32_t d = 2; d <= 32768; ++d) {
+        std::uint32_t mult = 0;
+        unsigned char shift = 0;
+        _vorbis_floor1_reciprocal(static_cast<int>(d), &mult, &shift);
+        const std::uint32_t largest = 0x7fffu * (d - 1);
+        std::vector<std::uint32_t> numerators = {0, 1, d - 1, largest - 1, largest};
+        for (std::uint32_t q : {1u, 2u, 3u, 255u, 256u, 0x7ffeu}) {
+            for (std::uint32_t n : {q * d - 1, q * d, q * d + 1})
+                if (n <= largest) numerators.push_back(n);
+        }
+        for (int round = 0; round < 4; ++round) numerators.push_back(random() % (largest + 1));
+        for (std::uint32_t n : numerators) {
+            ASSERT_EQ(_vorbis_floor1_quotient(n, mult, shift), static_cast<int>(n / d))
+                << n << " / " << d;
+        }
+    }
+}
+#endif
+
 }  // namespace

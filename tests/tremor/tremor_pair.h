@@ -32,7 +32,8 @@ extern "C" {
     long prefix##vorbis_book_decodevv_add(codebook *book, std::int32_t **a, long offset,    \
                                           int ch, oggpack_buffer *b, int n, int point);    \
     void prefix##_vorbis_overlap_add(std::int32_t *pcm, const std::int32_t *p, int n);       \
-    void prefix##_vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);
+    void prefix##_vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);           \
+    void prefix##_vorbis_floor1_render_line(int n, int x0, int x1, int y0, int y1, std::int32_t *d);
 
 extern "C" {
 void mdct_backward(int n, std::int32_t *in, std::int32_t *out);
@@ -40,6 +41,12 @@ const void *_vorbis_window(int type, int left);
 void _vorbis_apply_window(std::int32_t *d, const void *window[2], long *blocksizes, int lW, int W, int nW);
 void _vorbis_overlap_add(std::int32_t *pcm, const std::int32_t *p, int n);
 void _vorbis_decouple(std::int32_t *pcmM, std::int32_t *pcmA, int n);
+void _vorbis_floor1_render_line(int n, int x0, int x1, int y0, int y1, std::int32_t *d);
+#if defined(__ARM_NEON) && !defined(__aarch64__)
+// the patched Tremor's exact division for the floor's predictions
+void _vorbis_floor1_reciprocal(int d, std::uint32_t *mult, unsigned char *shift);
+int _vorbis_floor1_quotient(std::uint32_t numerator, std::uint32_t mult, int shift);
+#endif
 VELMORA_TREMOR_INTERNALS(reference_tremor_)
 int reference_tremor_ov_open_callbacks(void *source, OggVorbis_File *vf, const char *initial, long ibytes,
                                        ov_callbacks callbacks);
@@ -66,13 +73,15 @@ struct tremor_entry_points {
     long (*book_decodevv_add)(codebook *, std::int32_t **, long, int, oggpack_buffer *, int, int);
     void (*overlap_add)(std::int32_t *, const std::int32_t *, int);
     void (*decouple)(std::int32_t *, std::int32_t *, int);
+    // the residue times the floor's line from (x0,y0) to (x1,y1), up to n
+    void (*render_line)(int, int, int, int, int, std::int32_t *);
 };
 
 inline const tremor_entry_points patched_tremor{
     "patched", mdct_backward, _vorbis_window, _vorbis_apply_window, ov_open_callbacks, ov_read, ov_clear,
     vorbis_book_init_decode, vorbis_book_clear, vorbis_book_decode, vorbis_book_decodevs_add,
     vorbis_book_decodev_add, vorbis_book_decodev_set, vorbis_book_decodevv_add, _vorbis_overlap_add,
-    _vorbis_decouple};
+    _vorbis_decouple, _vorbis_floor1_render_line};
 inline const tremor_entry_points reference_tremor{
     "reference", reference_tremor_mdct_backward, reference_tremor__vorbis_window,
     reference_tremor__vorbis_apply_window, reference_tremor_ov_open_callbacks, reference_tremor_ov_read,
@@ -80,6 +89,6 @@ inline const tremor_entry_points reference_tremor{
     reference_tremor_vorbis_book_decode, reference_tremor_vorbis_book_decodevs_add,
     reference_tremor_vorbis_book_decodev_add, reference_tremor_vorbis_book_decodev_set,
     reference_tremor_vorbis_book_decodevv_add, reference_tremor__vorbis_overlap_add,
-    reference_tremor__vorbis_decouple};
+    reference_tremor__vorbis_decouple, reference_tremor__vorbis_floor1_render_line};
 
 #endif  // VELMORA_TREMOR_PAIR_H
