@@ -119,19 +119,28 @@ enum class decoder { entry, residue_0, residue_1, floor_0, residue_2 };
 const decoder decoders[] = {decoder::entry, decoder::residue_0, decoder::residue_1, decoder::floor_0,
                             decoder::residue_2};
 
+// A packet given to the decoders, and the byte their readers start at.
+struct packet_at {
+    std::vector<unsigned char> *bytes;
+    long start;
+};
+
 // One decoder's calls on both Tremors from the same bits (`bits` long, the
-// reader starting `skip` bits in), until the packet runs out or `calls`
-// are made: n values a call (per channel for the type 2 residue, from an
-// offset), at `point`. Every result, output value, guard and reader state
-// must match.
+// reader starting `skip` bits in; or those of a packet given, from its
+// start byte), until the packet runs out or `calls` are made: n values a
+// call (per channel for the type 2 residue, from an offset), at `point`.
+// Every result, output value, guard and reader state must match.
 void expect_same_decodes(book_pair &books, decoder kind, int n, int point, int channels, std::mt19937 &random,
-                         int calls = 64) {
-    std::vector<unsigned char> bits(random() % 64);
-    for (auto &byte : bits) byte = static_cast<unsigned char>(random());
+                         int calls = 64, packet_at given = {nullptr, 0}) {
+    std::vector<unsigned char> own(given.bytes ? 0 : random() % 64);
+    std::vector<unsigned char> &bits = given.bytes ? *given.bytes : own;
+    for (auto &byte : own) byte = static_cast<unsigned char>(random());
     const int skip = static_cast<int>(random() % 8);
     oggpack_buffer patched_reader, reference_reader;
     oggpack_readinit(&patched_reader, bits.data(), static_cast<int>(bits.size()));
     oggpack_readinit(&reference_reader, bits.data(), static_cast<int>(bits.size()));
+    oggpack_adv(&patched_reader, static_cast<int>(given.start * 8));
+    oggpack_adv(&reference_reader, static_cast<int>(given.start * 8));
     oggpack_read(&patched_reader, skip);
     oggpack_read(&reference_reader, skip);
     const int offset = kind == decoder::residue_2 ? static_cast<int>(random() % 5) : 0;
@@ -326,6 +335,39 @@ TEST(TremorCodebooks, ShortCodewordsSortedPastTheTableDecodeAsReference) {
         for (int point : {RESIDUE_POINT, FLOOR0_POINT}) {
             SCOPED_TRACE("round " + std::to_string(round));
             expect_every_decoder_alike(books, point, random, 200);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// The residue decoders keep their reader's position as a bit count, and
+// leave the packet past its first 2^27 bytes to the whole decode: readers
+// starting just before that byte of a packet reaching past it, which
+// decode across it (vectors of 1 to 8 values, 1, 2 and 5 channels).
+TEST(TremorCodebooks, ResidueDecodesAcrossByte128MiBAsReference) {
+    constexpr long mark = 1L << 27;
+    std::vector<unsigned char> packet(static_cast<std::size_t>(mark) + 48);
+    std::mt19937 random(27);
+    for (int round = 0; round < 24; ++round) {
+        for (long i = mark - 48; i < static_cast<long>(packet.size()); ++i)
+            packet[static_cast<std::size_t>(i)] = static_cast<unsigned char>(random());
+        book_source book;
+        book.lengths = random_leaves(0, 1 + static_cast<long>(random() % 12), 2 + static_cast<int>(random() % 200),
+                                     random);
+        const long dims[] = {1, 2, 4, 5, 8};
+        book.map_values(dims[random() % 5], 1 + static_cast<int>(random() % 16), random);
+        book.source.q_min = packed_float(780, any_mantissa(random) | 1u << 20, random() & 1);
+        book.source.q_delta = packed_float(776, any_mantissa(random) | 1u << 20, false);
+        book_pair books(book.source);
+        ASSERT_EQ(books.patched_init, books.reference_init);
+        if (books.reference_init != 0) continue;
+        const int dim = static_cast<int>(books.reference.dim);
+        for (int channels : {1, 2, 5}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", channels " + std::to_string(channels));
+            const packet_at near_mark{&packet, mark - 1 - static_cast<long>(random() % 40)};
+            const int n = 1 + static_cast<int>(random() % 16);
+            expect_same_decodes(books, channels == 1 ? decoder::residue_1 : decoder::residue_2,
+                                channels == 1 ? n * dim : n, RESIDUE_POINT, channels, random, 64, near_mark);
             if (HasFatalFailure()) return;
         }
     }
