@@ -39,7 +39,7 @@ import re
 import sys
 
 LABEL = re.compile(r"^(\.?L[\w.]+|[A-Za-z_][\w.]*):")
-BRANCH = re.compile(r"^\s+(b[a-z]*(\.[nw])?|cbn?z)\s+(.*,\s*)?(\.?L[\w.]+)\s*$")
+BRANCH = re.compile(r"^\s+(b[a-z]*(\.[a-z]+)?|cbn?z|tbn?z)\s+(.*,\s*)?(\.?L[\w.]+)\s*$")
 FILE = re.compile(r'^\s+\.file\s+(\d+)\s+"([^"]+)"')
 LOC = re.compile(r"^\s+\.loc\s+(\d+)\s+(\d+)")
 DEFINITION = re.compile(r"^[A-Za-z_][\w \t*]*?\b(\w+)\s*\([^;]*$")
@@ -53,7 +53,7 @@ def functions(source):
     i = 0
     while i < len(lines):
         m = DEFINITION.match(lines[i])
-        if not m or m.group(1) in ("if", "while", "for", "switch", "return"):
+        if not m or m.group(1) in ("if", "while", "for", "switch", "return", "__attribute__"):
             i += 1
             continue
         depth, opened, j = 0, False, i
@@ -145,7 +145,9 @@ def lanes(ins):
     mnemonic, operands = (ins.split(None, 1) + [""])[:2]
     operands = operands.strip()
     if not mnemonic.startswith("v"):
-        return 2 if mnemonic.startswith(("strd", "ldrd")) else 1
+        registers = 2 if mnemonic.startswith(("strd", "ldrd", "stp", "ldp")) else 1
+        # AArch64 loads and stores of q and d registers: 4 and 2 lanes each
+        return registers * {"q": 4, "d": 2}.get(operands[:1], 1)
     if "{" in operands:
         return d_registers(operands) * 64 // 32
     size = re.search(r"\.[isuf](8|16|32|64)", mnemonic)
@@ -157,7 +159,7 @@ def lanes(ins):
     return max(1, width // max(element, 32))
 
 
-RETURN = re.compile(r"^(pop(\.w)?\s.*\bpc\b|bx\s+lr|ldm.*\bpc\b)")
+RETURN = re.compile(r"^(pop(\.w)?\s.*\bpc\b|bx\s+lr|ldm.*\bpc\b|ret\b)")
 
 
 OPPOSITE = {"eq": "ne", "ne": "eq", "cs": "cc", "cc": "cs", "hs": "lo", "lo": "hs", "mi": "pl",
@@ -183,24 +185,86 @@ def without_it(body):
             base, dot, rest = mnemonic.partition(".")
             if base.endswith(cond):
                 mnemonic = base[:-len(cond)] + dot + rest
+        # llvm-mca 14 rejects compares with #0; the register form (the
+        # operand against itself) takes the same unit and latency
+        if re.fullmatch(r"vc(le|lt|ge|gt|eq)\.[su]?\d+", mnemonic) and operands.endswith("#0"):
+            source = operands.split(",")[1].strip()
+            operands = f"{operands.rsplit(',', 1)[0]}, {source}"
+        # vswp and vldm/vstm of more than four registers have no class in
+        # llvm-mca 14's Cortex-A9 model: vtrn writes both registers
+        # through the same unit, vld1/vst1 move four registers at a time
+        if mnemonic == "vswp":
+            mnemonic = "vtrn.32"
+        m = re.fullmatch(r"(\w+),\s*\{([^}]*)\}", operands)
+        if mnemonic in ("vldmia", "vstmia") and m:
+            registers = []
+            for part in m.group(2).split(","):
+                first, _, last = part.strip().partition("-")
+                last = last or first
+                registers += [f"d{i}" for i in range(int(first[1:]), int(last.strip()[1:]) + 1)]
+            if len(registers) > 4:
+                op = "vld1.64" if mnemonic == "vldmia" else "vst1.64"
+                for i in range(0, len(registers), 4):
+                    chunk = registers[i:i + 4]
+                    out.append(f"{op}\t{{{', '.join(chunk)}}}, [{m.group(1)}]")
+                continue
         out.append(f"{mnemonic}\t{operands}" if operands else mnemonic)
     return out
 
 
+A64_VECTOR = re.compile(r"\bv\d+\.(\d*)([bhsd])\b")
+A64_NAMES = {"sqdmulh": "vqdmulh", "sqrdmulh": "vqrdmulh", "smull": "vmull", "umull": "vmull",
+             "smlal": "vmlal", "smlsl": "vmlsl", "umlal": "vmlal", "sqdmull": "vqdmull",
+             "sshr": "vshr", "ushr": "vshr", "sshl": "vshl", "ushl": "vshl", "uxtl": "vmovl",
+             "sxtl": "vmovl", "sqxtn": "vqmovn", "xtn": "vmovn", "cmle": "vcle", "cmge": "vcge",
+             "cmgt": "vcgt", "cmlt": "vclt", "neg": "vneg", "ld1": "vld1", "ld2": "vld2",
+             "ld3": "vld3", "ld4": "vld4", "st1": "vst1", "st2": "vst2", "st3": "vst3",
+             "st4": "vst4"}
+BITS = {"b": 8, "h": 16, "s": 32, "d": 64}
+
+
+def as_a32(ins):
+    """An AArch64 vector instruction named as its A32 counterpart (vmul.i32
+    q..), for the same selection patterns and work counts: the lanes come
+    from its arrangement (.4s: a q register of 32-bit lanes; .2d from a long
+    form: 64-bit lanes). Scalar AArch64 instructions stay as they are."""
+    mnemonic, operands = (ins.split(None, 1) + [""])[:2]
+    m = A64_VECTOR.search(operands)
+    if not m:
+        return ins
+    base = mnemonic if mnemonic in A64_NAMES else re.sub(r"2$", "", mnemonic)  # smull2: smull
+    name = A64_NAMES.get(base, "v" + base)
+    count, size = int(m.group(1) or 1), BITS[m.group(2)]
+    width = count * size
+    if name in ("vmull", "vmlal", "vmlsl", "vqdmull", "vmovl") or size == 64:
+        size //= 2  # the lanes' source elements
+    register = "q0" if width == 128 else "d0"
+    if "{" in operands:
+        regs = VECTOR_REGISTERS.search(operands).group(1)
+        n = len(re.findall(r"v\d+", regs))
+        if "-" in regs:
+            a, b = (int(x) for x in re.findall(r"v(\d+)", regs)[:2])
+            n = (b - a) % 32 + 1
+        return f"{name}.{size} {{{', '.join(register for _ in range(n))}}}, [x0]"
+    return f"{name}.i{size} {register}, {register}, {register}"
+
+
 def work(body, spec):
+    body = [as_a32(ins) for ins in body]
     if spec.startswith("="):
         return float(spec[1:])
     if spec == "loads":
         # 32-bit values read in, not reloads from the stack
-        return sum(lanes(ins) for ins in body if re.match(r"(ldr|ldrd|vld[1-4]\.32|vldr)[.\s]", ins)
+        return sum(lanes(ins) for ins in body if re.match(r"(ldr|ldrd|ldp|ldrsw|vld[1-4]\.32|vldr)[.\s]", ins)
                    and "[sp" not in ins)
     if spec == "stores":
         # values written out, not spills to the stack
-        stores = [ins for ins in body if re.match(r"(str|strh|strd|vst[1-4]|vstr)[.\s]", ins)
+        stores = [ins for ins in body if re.match(r"(str|strh|strd|stp|vst[1-4]|vstr)[.\s]", ins)
                   and "[sp" not in ins]
         return sum(2 if ins.startswith("vstr") and re.search(r"\sd\d", ins) else lanes(ins) for ins in stores)
     pattern = re.compile(r"^(" + spec + r")[.\s]")
-    return sum(lanes(ins) for ins in body if pattern.match(ins) and "#" not in ins)
+    return sum(lanes(ins) for ins in body if pattern.match(ins) and "#" not in ins
+               and not re.search(r",\s*-?\d+$", ins))
 
 
 def main():
@@ -244,7 +308,8 @@ def main():
         body = [ins for ins, _ in code[loop[0]:loop[1]]]
         if any(RETURN.match(ins) for ins in body):
             continue  # a way out of the function, not a loop step
-        if holds(loop, args.function) and sum(1 for ins in body if pattern.search(ins)) >= args.count:
+        if holds(loop, args.function) and sum(1 for ins in body
+                                              if pattern.search(as_a32(ins))) >= args.count:
             seen += 1
             if seen == args.nth:
                 if args.work:
