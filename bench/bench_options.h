@@ -8,7 +8,7 @@
 //       One decode of one file by one decoder, for callgrind and massif
 //       (ovread reads memory only; none loads the file and decodes nothing,
 //       to measure the benchmark's own baseline). --runs N decodes N times
-//       and prints the best wall and process CPU times; --pcm writes the PCM of one more
+//       and prints the best wall and CPU times; --pcm writes the PCM of one more
 //       decode, after the measured ones, to OUT.raw.
 #ifndef VELMORA_BENCH_OPTIONS_H
 #define VELMORA_BENCH_OPTIONS_H

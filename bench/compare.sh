@@ -8,7 +8,7 @@
 #   32-bit ARM  instructions under qemu-arm (bench/arm/qemu_module_icount.c,
 #               the whole process), Release cross builds
 #   x86-64      instructions under callgrind (inside measured_decode only),
-#               wall and process CPU time (each the best of --runs decodes,
+#               wall and CPU time (each the best of --runs decodes,
 #               default 5), Release native builds
 #   SNR         the PCM of the 60-second stream against libvorbis's
 #               floating-point decoder (bench/quality/vorbis_snr)
@@ -229,7 +229,7 @@ table() {
         echo "| stream | decoder | instructions (M) | per sample | / FFmpeg | SNR vs libvorbis (dB) |"
         echo "|---|---|---|---|---|---|"
     else
-        echo "x86-64 (callgrind inside the decode; wall and process CPU time, each the best of $runs): 59 s of decoding"
+        echo "x86-64 (callgrind inside the decode; wall and CPU time, each the best of $runs): 59 s of decoding"
         echo
         echo "| stream | decoder | instructions (M) | per sample | / FFmpeg | wall ms | CPU ms | x realtime (CPU) | SNR vs libvorbis (dB) |"
         echo "|---|---|---|---|---|---|---|---|---|"

@@ -1,13 +1,10 @@
 #include "timing_table.h"
 
-#include <time.h>
-
-#include <chrono>
 #include <cstdio>
-#include <limits>
 #include <utility>
 #include <vector>
 
+#include "best_times.h"
 #include "ovread_decode.h"
 #include "velmora_decode.h"
 
@@ -32,12 +29,6 @@ decode_outcome decode(const contender &c, const input_block &block, pcm_sink &si
                        : decode_with_velmora(c.input, block, sink);
 }
 
-// The best of a decoder's runs: wall time, and this thread's CPU time.
-struct best_times {
-    double wall = std::numeric_limits<double>::max();
-    double cpu = std::numeric_limits<double>::max();
-};
-
 struct file_row {
     decode_outcome reference;
     bool all_ok = true;
@@ -61,26 +52,6 @@ bool verify(const input_block &block, file_row &row) {
         all_identical &= row.identical[i];
     }
     return all_identical;
-}
-
-// CPU time leaves out the moments other processes held the core, so on a
-// busy machine it says more about the decoders than wall time does.
-double thread_cpu_seconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-// Runs one decode and keeps its times where they beat the best so far.
-template <typename Decode>
-void time_once(Decode decode, best_times &best) {
-    const double cpu_start = thread_cpu_seconds();
-    const auto start = std::chrono::steady_clock::now();
-    decode();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const double cpu = thread_cpu_seconds() - cpu_start;
-    if (took.count() < best.wall) best.wall = took.count();
-    if (cpu < best.cpu) best.cpu = cpu;
 }
 
 void time_all(const input_block &block, int runs, file_row &row) {

@@ -1,10 +1,9 @@
 // Velmora against Tremor's ov_read: a timing table over many files, or one
 // decode by one decoder for callgrind and massif (see bench_options.h).
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 #include "bench_options.h"
+#include "best_times.h"
 #include "ovread_decode.h"
 #include "timing_table.h"
 #include "velmora_decode.h"
@@ -37,12 +36,6 @@ __attribute__((noinline)) decode_outcome measured_decode(const bench_options &op
 
 namespace {
 
-double cpu_seconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 // Writes one more decode's PCM to options.pcm_path; false on any failure.
 bool write_pcm(const bench_options &options, const input_block &block) {
     std::FILE *file = std::fopen(options.pcm_path.c_str(), "wb");
@@ -66,21 +59,14 @@ int run_single(const bench_options &options) {
     std::fflush(stdout);
     discard_sink discard;
     decode_outcome outcome;
-    double best = 0, best_cpu = 0;
+    best_times best;
     const int runs = options.runs > 0 ? options.runs : 1;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        const double cpu_start = cpu_seconds();
-        outcome = measured_decode(options, block, discard);
-        const double cpu = cpu_seconds() - cpu_start;
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (run == 0 || took.count() < best) best = took.count();
-        if (run == 0 || cpu < best_cpu) best_cpu = cpu;
-    }
+    for (int run = 0; run < runs; ++run)
+        time_once([&] { outcome = measured_decode(options, block, discard); }, best);
     std::printf("channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
                 outcome.channels, outcome.rate,
                 static_cast<unsigned long long>(outcome.bytes), outcome.audio_seconds());
-    if (options.runs > 0) std::printf("runs=%d best_seconds=%.6f best_cpu_seconds=%.6f\n", runs, best, best_cpu);
+    if (options.runs > 0) std::printf("runs=%d best_seconds=%.6f best_cpu_seconds=%.6f\n", runs, best.wall, best.cpu);
     if (!options.pcm_path.empty() && !write_pcm(options, block)) {
         std::fprintf(stderr, "velmora_bench: cannot write the PCM to %s\n", options.pcm_path.c_str());
         return 1;
