@@ -155,7 +155,7 @@ cycles() {
 # pick ACCURACY SIDE WHERE/FILE ISA WORK SELECTION...: the loop into
 # $picked and its work per step into $picked_work; false when absent.
 pick() {
-    local accuracy="$1" side="$2" what="$3" isa="$4" work_spec="$5"
+    local accuracy="$1" side="$2" what="$3" isa="$4" work_measure="$5"
     shift 5
     local asm src arguments=()
     # N/M in a selection: N for 32-bit code, M for AArch64's
@@ -170,7 +170,7 @@ pick() {
     src="$(source_path "$accuracy" "$what" "$isa")"
     picked="$work/$isa-$accuracy-$slug-$side.s"
     python3 "$picker" "$asm" "$src" "$@" --no-it >"$picked" 2>/dev/null || return 1
-    picked_work="$(python3 "$picker" "$asm" "$src" "$@" --work "$work_spec")"
+    picked_work="$(python3 "$picker" "$asm" "$src" "$@" --work "$work_measure")"
     picked_length="$(wc -l <"$picked")"
 }
 
@@ -322,4 +322,4 @@ kernel "PCM conversion, stereo (core)" either "16 samples" \
     core/pcm_convert_simd.cpp loads "convert_stereo --pattern '^v'"
 kernel "PCM conversion, six channels (core)" either "16 samples" \
     core/pcm_convert_portable.cpp loads "convert_pcm_portable --from '} else {'" \
-    core/pcm_convert_simd.cpp loads "convert_strided --pattern '^v'"
+    core/pcm_convert_simd.cpp loads "convert_six --pattern '^v'"

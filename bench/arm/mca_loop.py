@@ -3,7 +3,7 @@
 assembly, compiled with -g, for llvm-mca.
 
     mca_loop.py FILE.s SOURCE.c FUNCTION [--from REGEX] [--to REGEX]
-                [--pattern REGEX] [--count N] [--nth K] [--work SPEC]
+                [--pattern REGEX] [--count N] [--nth K] [--work MEASURE]
     mca_loop.py FILE.s SOURCE.c --list
 
 A loop is the code from a label to a later branch back to it. At -O3 the
@@ -19,10 +19,10 @@ body to the source lines from the first matching one to the next matching
 the other (a step written inline in a larger function). Exit status 1, and a message, when no
 loop qualifies: the kernel is absent from this tree.
 
---work SPEC prints, instead of the loop, the work one step of it does, for
-the cycles per unit of work: SPEC "stores" counts the 32-bit values stored
-(str 1, strd 2, vst by its registers), "loads" the 32-bit values read, SPEC "=N" says one step does N (for work no instruction shows), and any other
-SPEC is a regular expression of mnemonics (e.g. "v?(mul|mla|mls)") whose
+--work MEASURE prints, instead of the loop, the work one step of it does, for
+the cycles per unit of work: MEASURE "stores" counts the 32-bit values stored
+(str 1, strd 2, vst by its registers), "loads" the 32-bit values read, MEASURE "=N" says one step does N (for work no instruction shows), and any other
+MEASURE is a regular expression of mnemonics (e.g. "v?(mul|mla|mls)") whose
 register forms count one per 32-bit lane (scalar 1, d register 2, q
 register 4; long forms such as vmull.s32 count their 64-bit lanes);
 forms with an immediate operand (pointer steps) are not work.
@@ -249,20 +249,20 @@ def as_a32(ins):
     return f"{name}.i{size} {register}, {register}, {register}"
 
 
-def work(body, spec):
+def work(body, measure):
     body = [as_a32(ins) for ins in body]
-    if spec.startswith("="):
-        return float(spec[1:])
-    if spec == "loads":
+    if measure.startswith("="):
+        return float(measure[1:])
+    if measure == "loads":
         # 32-bit values read in, not reloads from the stack
         return sum(lanes(ins) for ins in body if re.match(r"(ldr|ldrd|ldp|ldrsw|vld[1-4]\.32|vldr)[.\s]", ins)
                    and "[sp" not in ins)
-    if spec == "stores":
+    if measure == "stores":
         # values written out, not spills to the stack
         stores = [ins for ins in body if re.match(r"(str|strh|strd|stp|vst[1-4]|vstr)[.\s]", ins)
                   and "[sp" not in ins]
         return sum(2 if ins.startswith("vstr") and re.search(r"\sd\d", ins) else lanes(ins) for ins in stores)
-    pattern = re.compile(r"^(" + spec + r")[.\s]")
+    pattern = re.compile(r"^(" + measure + r")[.\s]")
     return sum(lanes(ins) for ins in body if pattern.match(ins) and "#" not in ins
                and not re.search(r",\s*-?\d+$", ins))
 
