@@ -17,7 +17,7 @@ struct qdx_ogg_decoder;
 std::size_t long_block_storage(qdx_ogg_decoder &d);
 
 // Whether the budget has room for it beside what the start holds. Always
-// true where the codec is not counted (Debian's packaged libraries).
+// true where Tremor is not charged to the budget (Debian's packaged library).
 bool decoding_fits_budget(qdx_ogg_decoder &d);
 
 #endif  // VELMORA_DECODING_RESERVE_H
