@@ -1,7 +1,8 @@
 // The dependencies' own allocations made to fail, one at a time: libogg and
 // Tremor allocate from the runtime heap inside their state, beyond the
 // platform's seam. This test links a malloc, calloc and realloc of its own
-// that delegate to the C library's and fail allocation N when armed. For
+// (support/allocation_shim.h) that delegate to the C library's and fail
+// allocation N when armed. For
 // each source kind (memory, read file, mapped file) and each N that a whole
 // session makes (create, two sources, decode the first to the end, replay
 // onto the second, decode it to the end, free), a child process runs the
@@ -49,29 +50,13 @@
 #include "core/codec_allocator.h"
 #include "core/ogg_allocator.h"
 #include "velmora.h"
+#include "support/allocation_shim.h"
 #include "support/source_kinds.h"
 #include "support/test_data.h"
 
-// --- The allocation shim ----------------------------------------------------
-
-extern "C" {
-void *__libc_malloc(std::size_t size);
-void *__libc_calloc(std::size_t count, std::size_t size);
-void *__libc_realloc(void *block, std::size_t size);
-void __libc_free(void *block);
-}
+// --- Telling libogg's allocations apart ------------------------------------
 
 namespace {
-
-struct allocation_plan {
-    bool armed = false;
-    bool libogg_exempt = false;  // libogg's allocations neither counted nor failed
-    long seen = 0;               // allocations since armed
-    long failing = -1;           // which one fails, from 0; -1: none
-    long outstanding = 0;        // blocks allocated minus blocks freed since armed
-    long libogg_passed = 0;      // libogg's allocations let through while exempt
-};
-allocation_plan plan;
 
 bool in_library(const void *address, const char *name) {
     Dl_info info;
@@ -87,45 +72,17 @@ int inside_libogg = 0;
 // library from our allocator, on the way in through its own entry points.
 bool from_libogg(const void *caller) { return inside_libogg > 0 || in_library(caller, "libogg"); }
 
-bool next_allocation_fails(const void *caller) {
-    if (!plan.armed) return false;
-    if (plan.libogg_exempt && from_libogg(caller)) {
-        ++plan.libogg_passed;
-        return false;
-    }
-    return plan.seen++ == plan.failing;
-}
+// libogg's allocations let through while the plan exempts them.
+long libogg_passed = 0;
 
-void *counted(void *block) {
-    if (plan.armed && block != nullptr) ++plan.outstanding;
-    return block;
+// The plan's exemption for libogg's allocations: neither counted nor failed.
+bool libogg_passes(const void *caller) {
+    if (!from_libogg(caller)) return false;
+    ++libogg_passed;
+    return true;
 }
 
 }  // namespace
-
-extern "C" void *malloc(std::size_t size) {
-    if (next_allocation_fails(__builtin_return_address(0))) return nullptr;
-    return counted(__libc_malloc(size));
-}
-
-extern "C" void *calloc(std::size_t count, std::size_t size) {
-    if (next_allocation_fails(__builtin_return_address(0))) return nullptr;
-    return counted(__libc_calloc(count, size));
-}
-
-extern "C" void *realloc(void *block, std::size_t size) {
-    // A failed realloc leaves the old block valid.
-    if (next_allocation_fails(__builtin_return_address(0))) return nullptr;
-    void *moved = __libc_realloc(block, size);
-    if (plan.armed && block == nullptr && moved != nullptr) ++plan.outstanding;
-    if (plan.armed && block != nullptr && moved == nullptr && size == 0) --plan.outstanding;
-    return moved;
-}
-
-extern "C" void free(void *block) {
-    if (plan.armed && block != nullptr) --plan.outstanding;
-    __libc_free(block);
-}
 
 #ifdef VELMORA_OGG_COMPILED
 // libogg compiled from source reaches the codec allocator through these
@@ -462,11 +419,11 @@ TEST(patched_tremor_allocations, AFailureRefusesTheStreamOrDropsOnePacket) {
     const std::vector<std::uint8_t> &want = reference_pcm("intro.ogg");
     std::vector<std::uint8_t> got;
     got.reserve(2 * want.size());
-    long libogg_passed = 0;
+    libogg_passed = 0;
     for (long n = 0;; ++n) {
         got.clear();
         plan = allocation_plan{};
-        plan.libogg_exempt = true;
+        plan.exempt = libogg_passes;
         plan.failing = n;
         plan.armed = true;
         qdx_ogg_decoder *d = qdx_ogg_create();
@@ -476,7 +433,6 @@ TEST(patched_tremor_allocations, AFailureRefusesTheStreamOrDropsOnePacket) {
         if (started) decode_into(d, got);
         qdx_ogg_free(d);
         plan.armed = false;
-        libogg_passed += plan.libogg_passed;
         if (plan.seen <= n) break;  // every allocation has failed once
         SCOPED_TRACE("allocation " + std::to_string(n) + " of the session failing");
         if (!started || got == want) continue;

@@ -1,5 +1,6 @@
 // A host that loads Velmora.ovl at run time (dlopen) and calls it from threads
-// it starts later, with its allocations failing one at a time. The module's
+// it starts later, with its allocations failing one at a time
+// (support/allocation_shim.h). The module's
 // per-thread state must not come from malloc at a thread's first call, as
 // the loader's default for a module loaded that way would: the C library
 // ends the process when that malloc fails. This program does not link the
@@ -32,52 +33,7 @@
 #include <string>
 
 #include "velmora.h"
-
-extern "C" {
-void *__libc_malloc(std::size_t size);
-void *__libc_calloc(std::size_t count, std::size_t size);
-void *__libc_realloc(void *block, std::size_t size);
-void __libc_free(void *block);
-}
-
-namespace {
-
-// Every allocation in the process while armed is counted, and the chosen one
-// fails. One thread is armed at a time, so plain fields do.
-struct allocation_plan {
-    bool armed = false;
-    long seen = 0;
-    long failing = -1;
-    long outstanding = 0;
-};
-allocation_plan plan;
-
-bool this_one_fails() { return plan.armed && plan.seen++ == plan.failing; }
-
-void *counted(void *block) {
-    if (plan.armed && block != nullptr) ++plan.outstanding;
-    return block;
-}
-
-}  // namespace
-
-extern "C" void *malloc(std::size_t size) { return this_one_fails() ? nullptr : counted(__libc_malloc(size)); }
-
-extern "C" void *calloc(std::size_t count, std::size_t size) {
-    return this_one_fails() ? nullptr : counted(__libc_calloc(count, size));
-}
-
-extern "C" void *realloc(void *block, std::size_t size) {
-    if (this_one_fails()) return nullptr;
-    void *moved = __libc_realloc(block, size);
-    if (block == nullptr) counted(moved);
-    return moved;
-}
-
-extern "C" void free(void *block) {
-    if (plan.armed && block != nullptr) --plan.outstanding;
-    __libc_free(block);
-}
+#include "support/allocation_shim.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ std::int32_t checked_call(qdx_ogg_decoder *d, std::int32_t length,
                           std::vector<std::uint8_t> *out, std::string *fault) {
     const std::size_t room = static_cast<std::size_t>(length) + QDX_OGG_MAX_OVERRUN + 64;
     std::vector<std::uint8_t> buffer(room, PATTERN);
-    const std::int32_t got = qdx_ogg_process_frame(d, buffer.data(), length);
+    const std::int32_t got = host_loop_calls().process_frame(d, buffer.data(), length);
     if (got < 0 || got >= length + QDX_OGG_MAX_OVERRUN) {
         *fault = "call returned " + std::to_string(got) + " for length " + std::to_string(length);
         return got;
@@ -37,7 +37,7 @@ std::int32_t checked_call(qdx_ogg_decoder *d, std::int32_t length,
 decode_result decode_to_end(qdx_ogg_decoder *d, const length_rule &lengths, int max_calls) {
     decode_result result;
     while (result.calls < max_calls) {
-        if (qdx_ogg_eof(d)) {
+        if (host_loop_calls().eof(d)) {
             result.reached_eof = true;
             return result;
         }

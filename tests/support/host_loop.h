@@ -1,5 +1,7 @@
 // A host's decoding loop, instrumented: every call's buffer is filled with a
-// pattern first, so an overrun or a byte left unwritten shows.
+// pattern first, so an overrun or a byte left unwritten shows. The native
+// tests and the Windows tests share it; each tree links its own
+// host_loop_calls().
 #ifndef VELMORA_TEST_HOST_LOOP_H
 #define VELMORA_TEST_HOST_LOOP_H
 
@@ -9,6 +11,15 @@
 #include <vector>
 
 #include "velmora.h"
+
+// The two exports the loop calls. Defined once per test tree: the library's
+// own where a program links it (host_loop_linked.cpp), the loaded module's
+// in the Windows tests (win/win_host_loop.cpp).
+struct host_loop_exports {
+    decltype(&qdx_ogg_process_frame) process_frame;
+    decltype(&qdx_ogg_eof) eof;
+};
+host_loop_exports host_loop_calls();
 
 // Chooses the length of call number i (from 0).
 using length_rule = std::function<std::int32_t(int call)>;

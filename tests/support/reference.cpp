@@ -8,11 +8,6 @@
 
 namespace {
 
-struct memory_stream {
-    const std::vector<std::uint8_t> *bytes;
-    std::size_t position;
-};
-
 size_t read_stream(void *into, size_t size, size_t count, void *source) {
     auto *s = static_cast<memory_stream *>(source);
     const std::size_t wanted = size * count;
@@ -25,6 +20,8 @@ size_t read_stream(void *into, size_t size, size_t count, void *source) {
 
 }  // namespace
 
+ov_callbacks unseekable_memory_callbacks() { return {read_stream, nullptr, nullptr, nullptr}; }
+
 reference_result reference_decode(const std::vector<std::uint8_t> &ogg) {
     return reference_decode_with({ov_open_callbacks, ov_info, ov_read, ov_clear}, ogg);
 }
@@ -33,9 +30,8 @@ reference_result reference_decode_with(const ivorbisfile_calls &calls,
                                        const std::vector<std::uint8_t> &ogg) {
     reference_result result;
     memory_stream source{&ogg, 0};
-    ov_callbacks unseekable{read_stream, nullptr, nullptr, nullptr};
     OggVorbis_File file;
-    if (calls.open_callbacks(&source, &file, nullptr, 0, unseekable) != 0) return result;
+    if (calls.open_callbacks(&source, &file, nullptr, 0, unseekable_memory_callbacks()) != 0) return result;
     result.opened = true;
     if (vorbis_info *info = calls.info(&file, -1)) {
         result.channels = info->channels;

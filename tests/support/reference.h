@@ -6,8 +6,19 @@
 
 #include <tremor/ivorbisfile.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+// Bytes handed to ivorbisfile as a stream it reads front to back and cannot
+// seek, the way the library reads its input (unseekable_memory_callbacks).
+struct memory_stream {
+    const std::vector<std::uint8_t> *bytes;
+    std::size_t position;  // bytes read so far
+};
+
+// ivorbisfile's callbacks over a memory_stream: a read, no seek, tell or close.
+ov_callbacks unseekable_memory_callbacks();
 
 struct reference_result {
     bool opened = false;        // ov_open_callbacks accepted the stream

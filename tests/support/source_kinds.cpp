@@ -21,20 +21,6 @@ void *owned_copy_of(const std::string &path, std::uint32_t *size) {
 
 }  // namespace
 
-const std::vector<source_kind> every_source_kind = {source_kind::memory, source_kind::read_file,
-                                                    source_kind::mapped_file};
-const std::vector<source_kind> file_source_kinds = {source_kind::read_file,
-                                                    source_kind::mapped_file};
-
-std::string source_kind_name(source_kind kind) {
-    switch (kind) {
-        case source_kind::memory: return "memory";
-        case source_kind::read_file: return "read_file";
-        case source_kind::mapped_file: return "mapped_file";
-    }
-    return "unknown";
-}
-
 std::int32_t attach_one(qdx_ogg_decoder *d, source_kind kind, const std::string &path) {
     switch (kind) {
         case source_kind::memory: {

@@ -8,15 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/source_kind.h"
 #include "velmora.h"
-
-enum class source_kind { memory, read_file, mapped_file };
-
-extern const std::vector<source_kind> every_source_kind;
-extern const std::vector<source_kind> file_source_kinds;
-
-// "memory", "read_file", "mapped_file": for parameterized test names.
-std::string source_kind_name(source_kind kind);
 
 // Attaches the file at path as a host of that kind would: its bytes handed
 // over as an owned memory block (the decoder frees it), the file read in

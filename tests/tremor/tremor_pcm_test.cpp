@@ -2,31 +2,18 @@
 // test vector, every malformed file, every fixture and every saved fuzz
 // input, decoded by each one's ov_read as a non-seekable stream. The PCM and
 // every result ov_read gives (holes, errors, the end) must match exactly.
+#include "support/reference.h"
 #include "support/test_data.h"
 #include "tremor_pair.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct memory_stream {
-    const std::vector<std::uint8_t> *bytes;
-    std::size_t position;
-};
-
-size_t read_stream(void *into, size_t size, size_t count, void *source) {
-    auto *s = static_cast<memory_stream *>(source);
-    const std::size_t n = std::min(size * count, s->bytes->size() - s->position);
-    if (n != 0) std::memcpy(into, s->bytes->data() + s->position, n);
-    s->position += n;
-    return size == 0 ? 0 : n / size;
-}
 
 struct decode_record {
     int open_result = 0;
@@ -40,9 +27,8 @@ constexpr std::size_t pcm_limit = 64u << 20;
 decode_record decode(const tremor_entry_points &tremor, const std::vector<std::uint8_t> &ogg) {
     decode_record record;
     memory_stream source{&ogg, 0};
-    ov_callbacks unseekable{read_stream, nullptr, nullptr, nullptr};
     OggVorbis_File file;
-    record.open_result = tremor.open_callbacks(&source, &file, nullptr, 0, unseekable);
+    record.open_result = tremor.open_callbacks(&source, &file, nullptr, 0, unseekable_memory_callbacks());
     if (record.open_result != 0) return record;
     char chunk[4096];
     while (record.pcm.size() < pcm_limit) {

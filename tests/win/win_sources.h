@@ -8,13 +8,7 @@
 #include <vector>
 
 #include "loaded_module.h"
-
-enum class source_kind { memory, read_file, mapped_file };
-
-extern const std::vector<source_kind> every_source_kind;
-extern const std::vector<source_kind> file_source_kinds;
-
-std::string source_kind_name(source_kind kind);
+#include "support/source_kind.h"
 
 // Attaches the whole file at path (narrow, active code page): its bytes in a
 // block from the local heap (LocalAlloc) handed over with ownership, the file
