@@ -7,12 +7,9 @@
 # (cmake/ARM.md, "A device's own sysroot").
 #
 #   cmake -S . -B build/arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
-
-set(VELMORA_ARM_TRIPLET arm-linux-gnueabihf)
-set(CMAKE_C_COMPILER ${VELMORA_ARM_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${VELMORA_ARM_TRIPLET}-g++)
+set(VELMORA_CROSS_TRIPLET arm-linux-gnueabihf)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-multiarch-common.cmake)
 
 # Debian's armhf defaults to VFPv3-D16 without NEON. The library's PCM
 # conversion has a NEON path; build with VELMORA_ARM_NEON=OFF for cores that
@@ -21,26 +18,6 @@ option(VELMORA_ARM_NEON "Target ARM cores with NEON (-mfpu=neon)" ON)
 if(VELMORA_ARM_NEON)
   set(CMAKE_C_FLAGS_INIT "-mfpu=neon")
   set(CMAKE_CXX_FLAGS_INIT "-mfpu=neon")
-endif()
-
-# Multiarch layout: armhf libraries, CMake packages and .pc files sit in
-# /usr/lib/arm-linux-gnueabihf, headers are shared with the host in /usr/include.
-set(CMAKE_LIBRARY_ARCHITECTURE ${VELMORA_ARM_TRIPLET})
-
-# pkg-config must read the target's .pc files, never the build machine's.
-# Where they are, first found first: the pkg-config variables the user set in
-# the environment (a device SDK's, for one: kept as they are, sysroot and
-# all); a sysroot given with -DCMAKE_SYSROOT (its multiarch and plain
-# folders, with the sysroot prefixed to what they name); else Debian's armhf
-# packages on this machine.
-if(DEFINED ENV{PKG_CONFIG_LIBDIR})
-elseif(CMAKE_SYSROOT)
-  set(ENV{PKG_CONFIG_LIBDIR} "${CMAKE_SYSROOT}/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:${CMAKE_SYSROOT}/usr/lib/pkgconfig:${CMAKE_SYSROOT}/usr/share/pkgconfig")
-  set(ENV{PKG_CONFIG_SYSROOT_DIR} "${CMAKE_SYSROOT}")
-  set(ENV{PKG_CONFIG_PATH} "")
-else()
-  set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${VELMORA_ARM_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
-  set(ENV{PKG_CONFIG_PATH} "")
 endif()
 
 # Programs run with the armhf packages' own loader (/lib/ld-linux-armhf.so.3)

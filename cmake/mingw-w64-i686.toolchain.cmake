@@ -3,24 +3,7 @@
 #   cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.toolchain.cmake
 # Programs built for the tests run under Wine (/usr/lib/wine/wine), which is found
 # here so that ctest starts them through it.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(VELMORA_MINGW_TRIPLE i686-w64-mingw32)
-# The compilers with the posix thread model: their C++ library has the
-# threads and mutexes that GoogleTest needs (the win32 model's has none).
-# The runtime is linked statically (cmake/Windows.cmake), so this adds no DLL.
-set(CMAKE_C_COMPILER ${VELMORA_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELMORA_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${VELMORA_MINGW_TRIPLE}-windres)
-
-# Libraries and headers come from the MinGW tree only, never from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${VELMORA_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-if(EXISTS /usr/lib/wine/wine)
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
-endif()
+set(VELMORA_MINGW_WINE /usr/lib/wine/wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
