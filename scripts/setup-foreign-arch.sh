@@ -17,13 +17,4 @@ for p in libogg-dev libvorbisidec-dev libgtest-dev libc6 libstdc++6 libgcc-s1; d
     packages+=("$p:$arch")
 done
 dpkg --print-foreign-architectures | grep -qx "$arch" || dpkg --add-architecture "$arch"
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "setup-$arch: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash "$here/install-missing.sh" "setup-$arch" "${packages[@]}"

@@ -11,15 +11,7 @@ cache="${VELMORA_SOURCE_CACHE:-$HOME/.cache/velmora/sources}"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-install_missing() {
-    local missing=()
-    for p in "$@"; do installed "$p" || missing+=("$p"); done
-    [ "${#missing[@]}" -eq 0 ] && return 0
-    echo "70-windows: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+install_missing() { bash "$root/scripts/install-missing.sh" 70-windows "$@"; }
 
 wine32=/usr/lib/wine/wine
 
