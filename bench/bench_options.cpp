@@ -31,7 +31,6 @@ bool parse_input(const char *word, velmora_input &input) {
 
 bool check_consistency(const bench_options &options) {
     if (options.files.empty()) return false;
-    if (options.runs < 0) return false;
     if (!options.single) return options.pcm_path.empty();
     if (options.files.size() != 1) return false;
     return options.decoder != bench_decoder::ovread || options.input == velmora_input::memory;

@@ -66,7 +66,8 @@ int run_single(const bench_options &options) {
     std::printf("channels=%d rate=%ld pcm_bytes=%llu audio_seconds=%.3f\n",
                 outcome.channels, outcome.rate,
                 static_cast<unsigned long long>(outcome.bytes), outcome.audio_seconds());
-    if (options.runs > 0) std::printf("runs=%d best_seconds=%.6f best_cpu_seconds=%.6f\n", runs, best.wall, best.cpu);
+    if (options.runs > 0)
+        std::printf("runs=%d best_seconds=%.6f best_cpu_seconds=%.6f\n", runs, best.wall, best.cpu);
     if (!options.pcm_path.empty() && !write_pcm(options, block)) {
         std::fprintf(stderr, "velmora_bench: cannot write the PCM to %s\n", options.pcm_path.c_str());
         return 1;
