@@ -15,7 +15,7 @@ std::size_t long_block_storage(qdx_ogg_decoder &d) {
 }
 
 bool decoding_fits_budget(qdx_ogg_decoder &d) {
-#if !defined(VELMORA_TREMOR_CHARGED)
+#if !defined(VELMORA_TREMOR_PATCHED)
     // Debian's packaged Tremor allocates its blocks on its own: the budget
     // does not hold them, so it has nothing to say about them.
     (void)d;

@@ -32,7 +32,7 @@ namespace {
 // instrumented, needs up to 49 KiB for real streams (it sorts each codebook
 // on the stack, 12 bytes an entry), so 128 KiB there: a sort of more than
 // about 10 000 entries still faults. VELMORA_FUZZ_STACK_KIB overrides it.
-#if defined(VELMORA_PATCHED_TREMOR)
+#if defined(VELMORA_TREMOR_PATCHED)
 constexpr std::size_t STACK_KIB = 32;
 #else
 constexpr std::size_t STACK_KIB = 128;
@@ -46,7 +46,7 @@ constexpr std::size_t STACK_KIB = 128;
 // those. Debian's packaged Tremor has no budget: the setup check bounds what
 // it builds (a start within the codebook limits peaks at about 17 MB, the
 // look-ups take 2 MiB more), so 24 MiB there.
-#if defined(VELMORA_PATCHED_TREMOR) && defined(VELMORA_DECODER_HEAP_BUDGET)
+#if defined(VELMORA_TREMOR_PATCHED) && defined(VELMORA_DECODER_HEAP_BUDGET)
 constexpr long long HEAP_MIB = (VELMORA_DECODER_HEAP_BUDGET >> 20) + 4;
 #else
 constexpr long long HEAP_MIB = 24;
